@@ -2,7 +2,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 
 namespace lw {
@@ -28,8 +27,9 @@ std::string formatNumber(double value, const Formats& f) {
 
     // Digits and exponent at 15 significant digits, then the shortest form of them.
     char buf[40];
-    std::snprintf(buf, sizeof buf, "%.14e", value);
-    std::string text(buf);
+    const auto written =
+        std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 14);
+    std::string text(buf, written.ptr);
     const auto ePos = text.find('e');
     int exponent = std::atoi(text.c_str() + ePos + 1);
     std::string mantissa = text.substr(0, ePos);
@@ -74,16 +74,20 @@ std::string formatNumber(double value, const Formats& f) {
 std::optional<double> parseNumber(std::string_view text, const Formats& f) {
     if (text.empty() || text.size() > 64)
         return std::nullopt;
-    std::string s(text);
-    for (char& c : s) {
-        if (c == f.decimalSeparator)
-            c = '.';
-        else if (c == '.' && f.decimalSeparator != '.')
-            return std::nullopt;
+    // from_chars reads '.' only: other separators are swapped on a copy.
+    char buf[64];
+    const char* begin = text.data();
+    const char* end = text.data() + text.size();
+    if (f.decimalSeparator != '.') {
+        for (size_t i = 0; i < text.size(); ++i) {
+            if (text[i] == '.')
+                return std::nullopt;
+            buf[i] = text[i] == f.decimalSeparator ? '.' : text[i];
+        }
+        begin = buf;
+        end = buf + text.size();
     }
     double v = 0;
-    const char* begin = s.data();
-    const char* end = s.data() + s.size();
     if (*begin == '+')
         ++begin;
     auto [ptr, ec] = std::from_chars(begin, end, v);

@@ -3,13 +3,7 @@
 namespace lw {
 namespace {
 
-template <class T> using Member = std::optional<T> TankRecord::*;
-using AnyMember = std::variant<Member<std::string>, Member<int32_t>, Member<double>, Member<bool>>;
-
-struct FieldDef {
-    FieldInfo info;
-    AnyMember member;
-};
+using FieldDef = RowField<TankRecord>;
 
 constexpr std::array<FieldDef, kTankFieldCount> kFields{{
     {{"ID", FieldType::Text, 5}, &TankRecord::ID},
@@ -59,28 +53,14 @@ std::optional<TankField> tankFieldByName(std::string_view name) {
     return std::nullopt;
 }
 
+std::span<const RowField<TankRecord>> tankRowFields() { return kFields; }
+
 FieldValue getField(const TankRecord& r, TankField f) {
-    return std::visit(
-        [&](auto member) -> FieldValue {
-            const auto& value = r.*member;
-            if (!value)
-                return std::monostate{};
-            return *value;
-        },
-        kFields[static_cast<int>(f)].member);
+    return getRowField(r, kFields[static_cast<int>(f)].member);
 }
 
 void setField(TankRecord& r, TankField f, const FieldValue& v) {
-    std::visit(
-        [&](auto member) {
-            auto& target = r.*member;
-            using T = typename std::remove_reference_t<decltype(target)>::value_type;
-            if (std::holds_alternative<std::monostate>(v))
-                target.reset();
-            else
-                target = std::get<T>(v);
-        },
-        kFields[static_cast<int>(f)].member);
+    setRowField(r, kFields[static_cast<int>(f)].member, v);
 }
 
 } // namespace lw

@@ -5,9 +5,11 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
-#include <variant>
+
+#include "RowFields.h"
 
 namespace lw {
 
@@ -48,25 +50,14 @@ enum class TankField : uint8_t {
 };
 inline constexpr int kTankFieldCount = 25;
 
-// Column types shared by every table of the system (tank tables, schedule, history).
-enum class FieldType : uint8_t { Text, Integer, Float, Boolean, DateTime, Time };
-
-// A field's value detached from its record; monostate is the empty value.
-using FieldValue = std::variant<std::monostate, std::string, int32_t, double, bool>;
-
-struct FieldInfo {
-    std::string_view name;
-    FieldType type;
-    int width; // text columns only: longest text kept
-};
-
 const std::array<FieldInfo, kTankFieldCount>& tankFields();
+// The same columns with their members, for code that handles any table.
+std::span<const RowField<TankRecord>> tankRowFields();
 const FieldInfo& fieldInfo(TankField f);
 std::optional<TankField> tankFieldByName(std::string_view name);
 
 FieldValue getField(const TankRecord& r, TankField f);
-// The value's alternative must suit the field's type (Text: string, Integer: int32_t,
-// Float/DateTime: double, Boolean: bool) or be empty; a mismatch throws std::bad_variant_access.
+// The value must suit the field's type or be empty (see setRowField).
 void setField(TankRecord& r, TankField f, const FieldValue& v);
 
 } // namespace lw

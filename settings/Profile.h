@@ -14,6 +14,9 @@ namespace lw {
 
 enum class SettingsScope { Machine, User };
 
+// The product key as an absolute section path; its subsections follow after a backslash.
+inline constexpr char kProductKeyPath[] = "\\Software\\Ostrel\\Levelwatch";
+
 class ProfileError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;

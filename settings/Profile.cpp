@@ -1,0 +1,172 @@
+#include "Profile.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <unistd.h>
+
+#include "Formats.h"
+#include "Paths.h"
+
+namespace lw {
+namespace {
+
+const QString kProductKey = QString::fromLatin1(kProductKeyPath);
+
+// The QSettings group of a section path; empty for the product key itself, nullopt for an
+// absolute path outside the product key (no such section can exist in our stores).
+std::optional<QString> groupOf(const QString& section) {
+    QString rest = section;
+    if (section.startsWith('\\')) {
+        if (!section.startsWith(kProductKey, Qt::CaseInsensitive))
+            return std::nullopt;
+        rest = section.mid(kProductKey.size());
+        if (!rest.isEmpty() && !rest.startsWith('\\'))
+            return std::nullopt; // "\Software\Ostrel\LevelwatchX"
+    }
+    rest.replace('\\', '/');
+    while (rest.startsWith('/'))
+        rest.remove(0, 1);
+    while (rest.endsWith('/'))
+        rest.chop(1);
+    return rest;
+}
+
+QString keyOf(const QString& group, const QString& ident) {
+    return group.isEmpty() ? ident : group + '/' + ident;
+}
+
+QString statusText(QSettings::Status status) {
+    return status == QSettings::FormatError
+               ? QStringLiteral("the file is not a valid settings file")
+               : QStringLiteral("the file cannot be written");
+}
+
+} // namespace
+
+struct Profile::Impl {
+    QString file;
+    bool privateFile = false; // created readable by its owner only
+
+    // A fresh QSettings per operation: it sees what another process wrote since, and its
+    // status() tells about this operation alone.
+    std::unique_ptr<QSettings> open() const {
+        return std::make_unique<QSettings>(file, QSettings::IniFormat);
+    }
+
+    // Creates the folder and, for the private store, the file itself with mode 0600 before
+    // QSettings does: QSettings keeps the mode of an existing file but creates new ones 0644.
+    void prepareForWrite() const {
+        const QFileInfo info(file);
+        if (!QDir().mkpath(info.absolutePath()))
+            throw ProfileError(QStringLiteral("Cannot create the settings folder %1")
+                                   .arg(info.absolutePath())
+                                   .toStdString());
+        if (!privateFile)
+            return;
+        const QByteArray path = QFile::encodeName(file);
+        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+        if (fd < 0)
+            throw ProfileError(QStringLiteral("Cannot create the settings file %1: %2")
+                                   .arg(file, QString::fromLocal8Bit(std::strerror(errno)))
+                                   .toStdString());
+        ::close(fd);
+    }
+
+    // Applies a change to `keys` and makes it permanent. On failure the change is taken back
+    // in memory too (QSettings would otherwise keep offering the unsaved values to this
+    // process) and ProfileError is raised.
+    void change(const QStringList& keys, const std::function<void(QSettings&)>& apply) const {
+        prepareForWrite();
+        const auto settings = open();
+        QList<std::pair<QString, std::optional<QVariant>>> before;
+        for (const QString& k : keys)
+            before.append(
+                {k, settings->contains(k) ? std::optional(settings->value(k)) : std::nullopt});
+        apply(*settings);
+        settings->sync();
+        const QSettings::Status status = settings->status();
+        if (status == QSettings::NoError)
+            return;
+        for (const auto& [k, v] : before) {
+            if (v)
+                settings->setValue(k, *v);
+            else
+                settings->remove(k);
+        }
+        settings->sync();
+        throw ProfileError(QStringLiteral("Cannot save settings to %1: %2")
+                               .arg(file, statusText(status))
+                               .toStdString());
+    }
+};
+
+Profile::Profile(SettingsScope scope)
+    : d(new Impl{scope == SettingsScope::Machine ? machineSettingsFile() : userSettingsFile(),
+                 scope == SettingsScope::Machine}) {}
+
+Profile::Profile(const QString& iniFile) : d(new Impl{iniFile, false}) {}
+
+Profile::~Profile() {
+    delete d;
+}
+
+QString Profile::ReadString(const QString& section, const QString& ident,
+                            const QString& def) const {
+    const auto group = groupOf(section);
+    if (!group)
+        return def;
+    const QVariant v = d->open()->value(keyOf(*group, ident));
+    if (!v.isValid())
+        return def;
+    // A hand-edited value with unquoted commas comes back from QSettings as a list.
+    if (v.typeId() == QMetaType::QStringList)
+        return v.toStringList().join(',');
+    return v.toString();
+}
+
+int Profile::ReadInteger(const QString& section, const QString& ident, int def) const {
+    const auto value = parseInteger(ReadString(section, ident, QString()).toStdString());
+    return value ? *value : def;
+}
+
+void Profile::WriteString(const QString& section, const QString& ident, const QString& value) {
+    const auto group = groupOf(section);
+    if (!group)
+        throw ProfileError(
+            QStringLiteral("Invalid settings section %1").arg(section).toStdString());
+    const QString key = keyOf(*group, ident);
+    d->change({key}, [&](QSettings& s) { s.setValue(key, value); });
+}
+
+void Profile::WriteInteger(const QString& section, const QString& ident, int value) {
+    WriteString(section, ident, QString::number(value));
+}
+
+void Profile::EraseSection(const QString& section) {
+    const auto group = groupOf(section);
+    if (!group)
+        return;
+    QStringList keys;
+    {
+        const auto settings = d->open();
+        settings->beginGroup(*group);
+        for (const QString& k : settings->allKeys())
+            keys.append(keyOf(*group, k));
+    }
+    if (keys.isEmpty())
+        return;
+    d->change(keys, [&](QSettings& s) {
+        for (const QString& k : keys)
+            s.remove(k);
+    });
+}
+
+} // namespace lw

@@ -1,0 +1,183 @@
+#pragma once
+// Every setting of both programs, declared once: its store, section, value name, kind and
+// default. Readers and writers go through here, so no default is written twice.
+
+#include <QString>
+
+#include <span>
+#include <string_view>
+
+#include "Profile.h"
+
+namespace lw {
+
+// The texts the programs show when a settings write fails.
+inline constexpr std::string_view kUserSettingsWriteError =
+    "Could not update Windows Registry. Check user permissions.";
+inline constexpr std::string_view kMachineSettingsWriteError =
+    "You must run as Administrator to save STMP settings.";
+
+enum class Setting {
+    // Machine-wide: the reload flag, the collector's port, relay and log level, the mail server.
+    ServiceChange,
+    ServiceComNumber,
+    ServiceBaud,
+    ServiceParity,
+    ServiceDataBits,
+    ServiceStopBits,
+    ServicePortNumber,
+    Debug,
+    SmtpHost,
+    SmtpUsername,
+    SmtpPassword,
+    SmtpPort,
+    SmtpAuth,
+    SmtpEmail,
+    SmtpEmailName,
+    SmtpTestEmail,
+    // Per-user: the operator's program.
+    ComNumber,
+    Baud,
+    Parity,
+    DataBits,
+    StopBits,
+    ComActive,
+    TcpActive,
+    TcpPort,
+    TcpAddress,
+    Top,
+    Left,
+    Height,
+    Width,
+    ShowTrend,
+    ShowLevel,
+    ShowVolume,
+    ShowTemp,
+    ShowLevelAbove,
+    ShowVolumeAbove,
+    ShowLevelBelow,
+    ShowVolumeBelow,
+    ShowInput1,
+    ShowInput2,
+    ShowAlarm1,
+    ShowAlarm2,
+    ShowAlarm3,
+    ShowAlarm4,
+    ShowRelay1,
+    ShowRelay2,
+    ShowRelay3,
+    ShowRelay4,
+    ShowBatteryDisplay,
+    ShowBatterySender,
+    ShowComType,
+    ShowDispType,
+    ShowHistDate,
+    ShowHistLevel,
+    ShowHistVolume,
+    ShowHistTemp,
+    ShowHistLevelAbove,
+    ShowHistVolumeAbove,
+    ShowHistLevelBelow,
+    ShowHistVolumeBelow,
+    ShowHistInput1,
+    ShowHistInput2,
+    ShowMonthlyDate,
+    ShowMonthlyLevel,
+    ShowMonthlyVolume,
+    ShowMonthlyTemp,
+    ShowMonthlyLevelAbove,
+    ShowMonthlyVolumeAbove,
+    ShowMonthlyLevelBelow,
+    ShowMonthlyVolumeBelow,
+    ShowMonthlyInput1,
+    ShowMonthlyInput2,
+};
+
+enum class SettingKind { Integer, String };
+
+struct SettingInfo {
+    Setting setting;
+    SettingsScope scope;
+    std::string_view section; // below the product key; empty: the product key itself
+    std::string_view name;
+    SettingKind kind;
+    int integerDefault;
+    std::string_view stringDefault;
+    // A stored 0 (integers) or empty text (strings) also reads as the default.
+    bool blankIsDefault = false;
+};
+
+std::span<const SettingInfo> allSettings();
+const SettingInfo& settingInfo(Setting s);
+
+// The section path for Profile: absolute ("\Software\Ostrel\Levelwatch\ComPortInfo") for the
+// machine-wide store, relative ("ComPortInfo") for the per-user one.
+QString sectionPath(const SettingInfo& info);
+
+// Reads with the catalog's default, or with `def` where the default comes from the caller (the
+// first available port, the values a window shows). Integers: a missing, empty or non-numeric
+// text gives the default; strings: only a missing value does.
+int readInteger(const Profile& p, Setting s);
+int readInteger(const Profile& p, Setting s, int def);
+QString readString(const Profile& p, Setting s);
+QString readString(const Profile& p, Setting s, const QString& def);
+// A "Show" flag: shown when the stored number is 1.
+bool readFlag(const Profile& p, Setting s);
+
+// Write at once; ProfileError when the store cannot be written.
+void writeInteger(Profile& p, Setting s, int value);
+void writeString(Profile& p, Setting s, const QString& value);
+void writeFlag(Profile& p, Setting s, bool shown);
+
+enum class Parity { None, Odd, Even, Mark, Space };
+// "None", "Odd", "Even", "Mark", "Space", compared case-sensitively; any other text is None.
+Parity parityFromText(const QString& text);
+QString parityText(Parity parity);
+
+enum class SmtpAuth { None, Default, Sasl };
+// "None", "Default", "SASL", compared case-sensitively; any other text is Default.
+SmtpAuth smtpAuthFromText(const QString& text);
+QString smtpAuthText(SmtpAuth auth);
+
+// A serial port's line settings: the collector's (machine-wide "ComPortInfo") or the
+// operator's program's own (per-user "ComPortInfo"); the two share value names only.
+struct SerialSettings {
+    int comNumber = 0;
+    int baud = 0;
+    Parity parity = Parity::None;
+    int dataBits = 0;
+    int stopBits = 0;
+
+    bool operator==(const SerialSettings&) const = default;
+};
+
+// The catalog's defaults of the scope's port (the per-user port number is 1 here; the program
+// puts the first available port in its place).
+SerialSettings defaultSerialSettings(SettingsScope scope);
+// Missing values take `defaults`: the catalog's, or what the caller knows better.
+SerialSettings readSerialSettings(const Profile& p, SettingsScope scope);
+SerialSettings readSerialSettings(const Profile& p, SettingsScope scope,
+                                  const SerialSettings& defaults);
+// In the order the programs write them: number, baud, parity, data bits, stop bits.
+void writeSerialSettings(Profile& p, SettingsScope scope, const SerialSettings& s);
+
+struct SmtpSettings {
+    QString host;
+    QString username;
+    QString password;
+    int port = 0;
+    SmtpAuth auth = SmtpAuth::None;
+    QString email;
+    QString emailName;
+    QString testEmail;
+
+    bool operator==(const SmtpSettings&) const = default;
+};
+
+// Missing values take the catalog's defaults.
+SmtpSettings readSmtpSettings(const Profile& machine);
+// In the order of the mail setup window: host, user name, password, port, auth, sender
+// address, sender name, test address.
+void writeSmtpSettings(Profile& machine, const SmtpSettings& s);
+
+} // namespace lw

@@ -1,0 +1,21 @@
+#pragma once
+// The tank tables as table files: the monitor's live table and the collector's table.
+
+#include <filesystem>
+#include <string_view>
+
+#include "Formats.h"
+#include "TankTable.h"
+
+namespace lw {
+
+inline constexpr std::string_view kLiveDataFile = "LiveData.txt";
+inline constexpr std::string_view kLastDataFile = "LastData.txt";
+
+// Writes the 25 columns of every row, replacing the file atomically.
+void saveTankTable(const TankTable& table, const std::filesystem::path& file, const Formats& f);
+// Replaces the rows with the file's; a file without any line changes nothing. Errors as in
+// readTableText: the rows read before the error stay in the table.
+void loadTankTable(TankTable& table, const std::filesystem::path& file, const Formats& f);
+
+} // namespace lw

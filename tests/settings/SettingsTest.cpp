@@ -1,0 +1,149 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "Settings.h"
+
+using namespace lw;
+
+namespace {
+
+// Both stores in a temporary folder, as the programs find them through OSTREL_SETTINGS_DIR.
+class SettingsTest : public ::testing::Test {
+protected:
+    void SetUp() override { qputenv("OSTREL_SETTINGS_DIR", QFile::encodeName(dir.path())); }
+    void TearDown() override { qunsetenv("OSTREL_SETTINGS_DIR"); }
+
+    QString stored(const QString& file) const {
+        QFile f(dir.filePath(file));
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    }
+
+    QTemporaryDir dir;
+};
+
+} // namespace
+
+TEST_F(SettingsTest, EmptyMachineGivesEveryDefault) {
+    const Profile machine(SettingsScope::Machine);
+    const Profile user(SettingsScope::User);
+
+    // The collector: COM1 at 9600, no parity, 8 data bits, 1 stop bit, relay on 6000, level 0.
+    EXPECT_EQ(readSerialSettings(machine, SettingsScope::Machine),
+              (SerialSettings{1, 9600, Parity::None, 8, 1}));
+    EXPECT_EQ(readInteger(machine, Setting::ServicePortNumber), 6000);
+    EXPECT_EQ(readInteger(machine, Setting::Debug), 0);
+    EXPECT_EQ(readInteger(machine, Setting::ServiceChange), 0);
+    EXPECT_EQ(readSmtpSettings(machine),
+              (SmtpSettings{"", "", "", 25, SmtpAuth::Default, "", "", ""}));
+
+    // The operator's program: service mode, linked to localhost:6000, 675 x 530 at 0,0.
+    EXPECT_EQ(readInteger(user, Setting::ComActive), 0);
+    EXPECT_EQ(readInteger(user, Setting::TcpActive), 1);
+    EXPECT_EQ(readString(user, Setting::TcpAddress), "localhost");
+    EXPECT_EQ(readInteger(user, Setting::TcpPort), 6000);
+    EXPECT_EQ(readSerialSettings(user, SettingsScope::User),
+              (SerialSettings{1, 9600, Parity::None, 8, 1}));
+    EXPECT_EQ(readSerialSettings(user, SettingsScope::User, {3, 4800, Parity::Even, 7, 2}),
+              (SerialSettings{3, 4800, Parity::Even, 7, 2}))
+        << "the caller's defaults: the first available port, a window's values";
+    const int geometry[] = {readInteger(user, Setting::Top), readInteger(user, Setting::Left),
+                            readInteger(user, Setting::Width), readInteger(user, Setting::Height)};
+    EXPECT_EQ(std::vector<int>(std::begin(geometry), std::end(geometry)),
+              (std::vector<int>{0, 0, 675, 530}));
+    struct Flag {
+        Setting setting;
+        bool shown;
+    } flags[] = {{Setting::ShowTrend, true},
+                 {Setting::ShowTemp, true},
+                 {Setting::ShowLevelAbove, false},
+                 {Setting::ShowAlarm4, true},
+                 {Setting::ShowRelay1, false},
+                 {Setting::ShowBatterySender, true},
+                 {Setting::ShowDispType, false},
+                 {Setting::ShowHistDate, true},
+                 {Setting::ShowHistInput2, false},
+                 {Setting::ShowMonthlyTemp, true},
+                 {Setting::ShowMonthlyVolumeBelow, false}};
+    for (const Flag& f : flags)
+        EXPECT_EQ(readFlag(user, f.setting), f.shown) << settingInfo(f.setting).name;
+
+    // Readers write nothing back.
+    EXPECT_TRUE(QDir(dir.path()).isEmpty());
+}
+
+TEST_F(SettingsTest, StoredTextsWithTheirSpecialMeanings) {
+    Profile machine(SettingsScope::Machine);
+    Profile user(SettingsScope::User);
+    struct PortCase {
+        const char* stored;
+        int port;
+    } ports[] = {{"6001", 6001}, {"0", 6000}, {"abc", 6000}, {"", 6000}};
+    for (const PortCase& c : ports) {
+        user.WriteString("TCPIPInfo", "Port", c.stored);
+        EXPECT_EQ(readInteger(user, Setting::TcpPort), c.port) << c.stored;
+    }
+    for (const auto& [stored, address] :
+         {std::pair{"", "localhost"}, std::pair{"plant-pc", "plant-pc"}}) {
+        user.WriteString("TCPIPInfo", "Address", stored);
+        EXPECT_EQ(readString(user, Setting::TcpAddress), address);
+    }
+    // The collector's own port number has no such rule: a stored 0 is 0.
+    writeInteger(machine, Setting::ServicePortNumber, 0);
+    EXPECT_EQ(readInteger(machine, Setting::ServicePortNumber), 0);
+
+    struct ParityCase {
+        const char* stored;
+        Parity parity;
+    } parities[] = {{"Odd", Parity::Odd},   {"odd", Parity::None},    {"Even", Parity::Even},
+                    {"Mark", Parity::Mark}, {"Space", Parity::Space}, {"SPACE", Parity::None}};
+    for (const ParityCase& c : parities) {
+        machine.WriteString("\\Software\\Ostrel\\Levelwatch\\ComPortInfo", "Parity", c.stored);
+        EXPECT_EQ(readSerialSettings(machine, SettingsScope::Machine).parity, c.parity) << c.stored;
+    }
+    struct AuthCase {
+        const char* stored;
+        SmtpAuth auth;
+    } auths[] = {{"None", SmtpAuth::None},
+                 {"SASL", SmtpAuth::Sasl},
+                 {"sasl", SmtpAuth::Default},
+                 {"Default", SmtpAuth::Default},
+                 {"", SmtpAuth::Default}};
+    for (const AuthCase& c : auths) {
+        machine.WriteString("\\Software\\Ostrel\\Levelwatch\\STMP", "Auth", c.stored);
+        EXPECT_EQ(readSmtpSettings(machine).auth, c.auth) << c.stored;
+    }
+    for (const auto& [stored, shown] : {std::pair{"1", true}, std::pair{"2", false},
+                                        std::pair{"0", false}, std::pair{"x", true}}) {
+        user.WriteString("Properities", "ShowLevel", stored);
+        EXPECT_EQ(readFlag(user, Setting::ShowLevel), shown) << stored;
+    }
+}
+
+TEST_F(SettingsTest, WritersUseTheStoredLayout) {
+    Profile machine(SettingsScope::Machine);
+    Profile user(SettingsScope::User);
+    writeSerialSettings(machine, SettingsScope::Machine, {2, 19200, Parity::Mark, 7, 2});
+    writeSerialSettings(user, SettingsScope::User, {5, 4800, Parity::Odd, 8, 1});
+    writeInteger(machine, Setting::ServiceChange, 1);
+    const SmtpSettings smtp{"mail.example", "ops",           "s3cret",    587,
+                            SmtpAuth::Sasl, "tanks@example", "Tank Farm", "ops@example"};
+    writeSmtpSettings(machine, smtp);
+    writeFlag(user, Setting::ShowHistInput1, true);
+
+    EXPECT_EQ(readSerialSettings(machine, SettingsScope::Machine),
+              (SerialSettings{2, 19200, Parity::Mark, 7, 2}));
+    EXPECT_EQ(readSerialSettings(user, SettingsScope::User),
+              (SerialSettings{5, 4800, Parity::Odd, 8, 1}));
+    EXPECT_EQ(readSmtpSettings(machine), smtp);
+    EXPECT_TRUE(readFlag(user, Setting::ShowHistInput1));
+
+    const QString machineText = stored("machine.ini");
+    for (const char* part : {"[General]\nServiceChange=1\n",
+                             "[ComPortInfo]\nBaud=19200\nComNumber=2\nDataBits=7\nParity=Mark\n",
+                             "[STMP]\nAuth=SASL\n"})
+        EXPECT_TRUE(machineText.contains(part)) << part << "\n" << machineText.toStdString();
+    EXPECT_TRUE(stored("user.ini").contains("[Properities]\nShowHistInput1=1\n"));
+}
