@@ -231,6 +231,12 @@ bool isValidDate(int y, int m, int d) {
                                       .ok();
 }
 
+bool isValidDateTime(double dateTime) {
+    static const double kFirst = encodeDateTime({1, 1, 1});
+    static const double kEnd = encodeDateTime({9999, 12, 31}) + 1;
+    return dateTime >= kFirst && dateTime < kEnd;
+}
+
 double encodeDateTime(const CivilTime& t) {
     const sys_days date{year{t.year} / month{static_cast<unsigned>(t.month)} /
                         day{static_cast<unsigned>(t.day)}};

@@ -29,6 +29,9 @@ double encodeDateTime(const CivilTime& t);
 // Rounds to the nearest millisecond.
 CivilTime decodeDateTime(double dateTime);
 bool isValidDate(int year, int month, int day);
+// A date-time from 1 January 0001 to 31 December 9999; anything else (NaN, infinities, far
+// years, as eight unchecked bytes may hold) cannot be decoded or shown.
+bool isValidDateTime(double dateTime);
 // Whole days of the date part, as used for "same day" rules.
 int64_t dayNumber(double dateTime);
 

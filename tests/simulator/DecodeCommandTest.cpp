@@ -1,0 +1,125 @@
+// The decode tool run as a process, as scripts and operators use it.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "DateTime.h"
+#include "FrameBuilder.h"
+
+using namespace lw;
+using namespace lw::sim;
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+struct Result {
+    int exitCode = -1;
+    Lines out;
+};
+
+Result runTool(const std::string& args) {
+    const std::string command =
+        std::string(LEVELWATCH_BIN_DIR) + "/ostrel-sim " + args + " 2>/dev/null";
+    Result r;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return r;
+    std::string text;
+    char buf[4096];
+    while (size_t n = fread(buf, 1, sizeof buf, pipe))
+        text.append(buf, n);
+    const int status = pclose(pipe);
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);)
+        r.out.push_back(line);
+    return r;
+}
+
+std::string hex(const std::vector<uint8_t>& bytes) {
+    std::string out;
+    char buf[4];
+    for (uint8_t b : bytes) {
+        std::snprintf(buf, sizeof buf, "%02X ", b);
+        out += buf;
+    }
+    return "'" + out + "'";
+}
+
+// Everything after the Detail window's closing line of one space.
+Lines slotLines(const Lines& out) {
+    const auto end = std::find(out.begin(), out.end(), " ");
+    return end == out.end() ? Lines{} : Lines(end + 1, out.end());
+}
+
+} // namespace
+
+TEST(DecodeTool, RelayBlockPrintsDetailAndTheFieldsWrittenPerSlot) {
+    UnitValues u;
+    u.address = 7;
+    u.dispType = 1;
+    u.alarms = 0x0002;
+    u.input1 = 10;
+    u.tanks = {{.id = 7, .temperature = -4, .level = 1234, .volume = 12345, .volumeDecimals = 2},
+               {.id = 8, .status = 1}};
+    const double accepted = encodeDateTime({2026, 12, 9, 14, 5, 9});
+    const Result r = runTool("decode " + hex(relayBlock(buildReply(u, 24), accepted)));
+    ASSERT_EQ(r.exitCode, 0);
+    ASSERT_FALSE(r.out.empty());
+    EXPECT_EQ(r.out[0], "DATE=12/9/2026 2:05:09 PM");
+    const std::string time = "DateTime=" + formatNumber(accepted, Formats::enUS());
+    EXPECT_EQ(slotLines(r.out),
+              (Lines{"slot 1 ID=7", "Alarm1=False", "Alarm2=True", "Alarm3=False", "Alarm4=False",
+                     "BatDisplay=100", "Input1=10", "Input2=0", time, "DispType=1", "Status=0",
+                     "BatSender=100", "Temperature=-4", "Level=123.4", "Volume=123.45",
+                     // Tank 2 reports a bad status: nothing after it is written.
+                     "slot 2 ID=8", "Alarm1=False", "Alarm2=True", "Alarm3=False", "Alarm4=False",
+                     "BatDisplay=100", "Input1=10", "Input2=0", time, "DispType=1", "Status=1"}));
+}
+
+TEST(DecodeTool, LongFrameWithATankIdBeyondFiveDigits) {
+    UnitValues u;
+    u.dispType = 4;
+    u.tanks = {{.id = 100000, .level = 5}, {.id = 2, .level = 12345, .volume = 70000}};
+    const Result r = runTool("decode " + hex(buildReply(u, 48)));
+    ASSERT_EQ(r.exitCode, 0);
+    const Lines slots = slotLines(r.out);
+    ASSERT_GE(slots.size(), 2u);
+    EXPECT_EQ(slots[0], "slot 1 ID=100000"); // no row can hold this ID: nothing written
+    EXPECT_EQ(slots[1], "slot 2 ID=2");
+    EXPECT_NE(std::find(slots.begin(), slots.end(), "Level=123.45"), slots.end());
+    EXPECT_NE(std::find(slots.begin(), slots.end(), "Volume=70000"), slots.end());
+}
+
+TEST(DecodeTool, RejectsWhatIsNoFrame) {
+    UnitValues u;
+    u.tanks = {{.id = 7}};
+    const auto frame = buildReply(u, 24);
+    struct Case {
+        std::string args;
+        int exitCode;
+        Lines out;
+    };
+    const Case cases[] = {
+        {"decode " + hex(withBadCrc(frame)), 1, {"no valid frame"}},
+        {"decode " + hex(std::vector<uint8_t>(frame.begin(), frame.end() - 1)),
+         1,
+         {"no valid frame"}},
+        {"decode 01 04 3", 2, {}},
+        {"decode 'not hex'", 2, {}},
+        {"decode " + hex(std::vector<uint8_t>(256, 0)), 2, {}},
+        {"", 2, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.substr(0, 40));
+        const Result r = runTool(c.args);
+        EXPECT_EQ(r.exitCode, c.exitCode);
+        EXPECT_EQ(r.out, c.out);
+    }
+}
