@@ -4,6 +4,7 @@
 
 #include "CodeTables.h"
 #include "FrameBuffer.h"
+#include "PollList.h"
 
 namespace lw::sim {
 namespace {
@@ -102,7 +103,8 @@ std::vector<uint8_t> buildReply(const UnitValues& unit, int registerCount) {
 }
 
 std::vector<uint8_t> buildRequest(uint8_t address, int registerCount) {
-    return withCrc({address, kFunctionRead, 0, 0, 0, static_cast<uint8_t>(registerCount), 0, 0});
+    const PollRequest request = pollRequest(address, registerCount);
+    return {request.begin(), request.end()};
 }
 
 std::vector<uint8_t> withCrc(std::vector<uint8_t> frame) {

@@ -1,0 +1,208 @@
+#include "SerialPort.h"
+
+#include <QFileInfo>
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "PollList.h"
+#include "Profile.h"
+
+namespace lw {
+namespace {
+
+constexpr char kPortsSection[] = "Ports";
+constexpr char kDefaultDevicePrefix[] = "/dev/ttyS";
+
+struct ParityName {
+    const char* text;
+    QSerialPort::Parity parity;
+};
+constexpr ParityName kParities[] = {{"None", QSerialPort::NoParity},
+                                    {"Odd", QSerialPort::OddParity},
+                                    {"Even", QSerialPort::EvenParity},
+                                    {"Mark", QSerialPort::MarkParity},
+                                    {"Space", QSerialPort::SpaceParity}};
+
+SerialPort::Error openErrorOf(QSerialPort::SerialPortError e) {
+    switch (e) {
+    case QSerialPort::DeviceNotFoundError:
+        return SerialPort::DeviceNotFoundError;
+    case QSerialPort::PermissionError:
+        return SerialPort::PermissionError;
+    case QSerialPort::UnsupportedOperationError:
+        return SerialPort::SettingsError;
+    default:
+        return SerialPort::OpenError;
+    }
+}
+
+bool validSettings(const SerialPort::LineSettings& s) {
+    return s.baud > 0 && s.dataBits >= 5 && s.dataBits <= 8 && (s.stopBits == 1 || s.stopBits == 2);
+}
+
+} // namespace
+
+SerialPort::SerialPort(QObject* parent) : QObject(parent) {
+    connect(&port_, &QSerialPort::readyRead, this, &SerialPort::onReadyRead);
+    connect(&port_, &QSerialPort::errorOccurred, this, &SerialPort::onPortError);
+}
+
+SerialPort::~SerialPort() = default;
+
+QString SerialPort::devicePath(int comNumber) {
+    if (comNumber < 1)
+        return {};
+    const QString key = QStringLiteral("COM%1").arg(comNumber);
+    const QString mapped = Profile(SettingsScope::Machine).ReadString(kPortsSection, key, "");
+    return mapped.isEmpty() ? kDefaultDevicePrefix + QString::number(comNumber - 1) : mapped;
+}
+
+bool SerialPort::isAvailable(int comNumber) {
+    return isDeviceAvailable(devicePath(comNumber));
+}
+
+bool SerialPort::isDeviceAvailable(const QString& path) {
+    if (path.isEmpty() || !QFileInfo::exists(path))
+        return false;
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return errno == EBUSY;
+    ::close(fd);
+    return true;
+}
+
+QSerialPort::Parity SerialPort::parityFromText(const QString& text) {
+    for (const ParityName& p : kParities)
+        if (text == QLatin1String(p.text))
+            return p.parity;
+    return QSerialPort::NoParity;
+}
+
+bool SerialPort::setPortNumber(int comNumber) {
+    if (comNumber == portNumber_)
+        return true;
+    const bool wasOpen = isOpen();
+    close();
+    portNumber_ = comNumber;
+    return !wasOpen || open();
+}
+
+bool SerialPort::setLineSettings(const LineSettings& settings) {
+    if (!validSettings(settings)) {
+        setError(SettingsError, tr("Unsupported line settings"));
+        return false;
+    }
+    if (isOpen() && !applySettings(port_, settings)) {
+        const QString reason = port_.errorString();
+        applySettings(port_, settings_);
+        setError(SettingsError, reason);
+        return false;
+    }
+    settings_ = settings;
+    return true;
+}
+
+bool SerialPort::open() {
+    if (isOpen())
+        return true;
+    const QString path = devicePath(portNumber_);
+    if (path.isEmpty()) {
+        setError(DeviceNotFoundError, tr("COM%1 is no port").arg(portNumber_));
+        return false;
+    }
+    port_.setPortName(path);
+    applySettings(port_, settings_);
+    if (!port_.open(QIODevice::ReadWrite)) {
+        setError(openErrorOf(port_.error()),
+                 tr("COM%1 (%2): %3").arg(portNumber_).arg(path, port_.errorString()));
+        return false;
+    }
+    setError(NoError, {});
+    emit portOpened(portNumber_);
+    return true;
+}
+
+void SerialPort::close() {
+    if (!port_.isOpen())
+        return;
+    port_.close();
+    emit portClosed(portNumber_);
+}
+
+bool SerialPort::isOpen() const {
+    return port_.isOpen();
+}
+
+bool SerialPort::putChar(uint8_t byte) {
+    if (!isOpen()) {
+        setError(NotOpenError, tr("COM%1 is not open").arg(portNumber_));
+        return false;
+    }
+    if (port_.putChar(static_cast<char>(byte)))
+        return true;
+    setError(WriteError, port_.errorString());
+    return false;
+}
+
+int SerialPort::putBytes(std::span<const uint8_t> bytes) {
+    int refused = 0;
+    for (uint8_t b : bytes)
+        refused += putChar(b) ? 0 : 1;
+    if (refused < static_cast<int>(bytes.size()))
+        port_.flush();
+    return refused;
+}
+
+void SerialPort::setError(Error error, const QString& text) {
+    error_ = error;
+    errorString_ = text;
+}
+
+bool SerialPort::applySettings(QSerialPort& port, const LineSettings& s) {
+    return port.setBaudRate(s.baud) && port.setParity(parityFromText(s.parity)) &&
+           port.setDataBits(static_cast<QSerialPort::DataBits>(s.dataBits)) &&
+           port.setStopBits(s.stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop) &&
+           port.setFlowControl(QSerialPort::NoFlowControl);
+}
+
+void SerialPort::onReadyRead() {
+    const QByteArray bytes = port_.readAll();
+    if (!bytes.isEmpty())
+        emit dataReceived(bytes);
+}
+
+void SerialPort::onPortError(QSerialPort::SerialPortError error) {
+    // Failures to open are reported by open(); here only what happens to an open port.
+    if (!port_.isOpen() || error == QSerialPort::NoError || error == QSerialPort::TimeoutError)
+        return;
+    if (error == QSerialPort::WriteError) {
+        setError(WriteError, port_.errorString());
+        emit errorOccurred(WriteError);
+        return;
+    }
+    if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError)
+        return;
+    // The device is gone: a read error repeats for as long as the port stays open, so close
+    // it now, after the port has finished its own handling of the event.
+    setError(ResourceError, port_.errorString());
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (error_ == ResourceError && port_.isOpen()) {
+                close();
+                emit errorOccurred(ResourceError);
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+bool TestWirelessReply(SerialPort& port, const FrameBuffer& rx) {
+    if (!isSignalTestReply(rx) || !port.isOpen())
+        return false;
+    port.putBytes(kWirelessTestAnswer);
+    return true;
+}
+
+} // namespace lw

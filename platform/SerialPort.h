@@ -1,0 +1,102 @@
+#pragma once
+// The serial port to the display units, by COM number.
+//
+// COM<n> is the device named by the machine-wide settings group [Ports], key "COM<n>", or
+// /dev/ttyS<n-1> without one. The port reads everything that arrives as it arrives and hands
+// it on in order, so no byte is lost between events. When the device goes away (a USB adapter
+// unplugged, a pty's other end closed) the port closes itself and says so; its owner opens it
+// again when the device is back.
+
+#include <QByteArray>
+#include <QObject>
+#include <QSerialPort>
+#include <QString>
+#include <cstdint>
+#include <span>
+
+#include "FrameBuffer.h"
+
+namespace lw {
+
+class SerialPort : public QObject {
+    Q_OBJECT
+public:
+    enum Error {
+        NoError,
+        DeviceNotFoundError, // no device at the mapped path
+        PermissionError,     // the device exists but may not be opened
+        OpenError,           // any other failure to open
+        SettingsError,       // the device or the values refused the line settings
+        WriteError,
+        ResourceError, // the device went away while open
+        NotOpenError,
+    };
+    Q_ENUM(Error)
+
+    struct LineSettings {
+        qint32 baud = 9600;
+        QString parity = "None"; // "None", "Odd", "Even", "Mark" or "Space"; other texts: none
+        int dataBits = 8;        // 5..8
+        int stopBits = 1;        // 1 or 2
+        bool operator==(const LineSettings&) const = default;
+    };
+
+    explicit SerialPort(QObject* parent = nullptr);
+    ~SerialPort() override;
+
+    // Where COM<n> lives on this machine; empty for n < 1.
+    static QString devicePath(int comNumber);
+    // The device exists and can be opened, or is busy (held open by another program).
+    static bool isAvailable(int comNumber);
+    static bool isDeviceAvailable(const QString& path);
+    // Case-sensitive; any other text is no parity.
+    static QSerialPort::Parity parityFromText(const QString& text);
+
+    int portNumber() const { return portNumber_; }
+    // A new number moves an open port: it is closed and opened again at the new device.
+    // Returns false when that reopening failed (the port is then closed).
+    bool setPortNumber(int comNumber);
+    const LineSettings& lineSettings() const { return settings_; }
+    // Applied at once to an open port. False when refused; the port keeps its old settings.
+    bool setLineSettings(const LineSettings& settings);
+
+    // Opens COM<portNumber()> with the line settings; no effect when already open.
+    // Returns whether the port is open.
+    bool open();
+    void close();
+    bool isOpen() const;
+
+    // Queues one byte for sending; false when the port refused it (closed, failed).
+    bool putChar(uint8_t byte);
+    // Sends the bytes one at a time and starts writing at once. Returns the number of bytes
+    // the port refused.
+    int putBytes(std::span<const uint8_t> bytes);
+
+    Error error() const { return error_; }
+    QString errorString() const { return errorString_; }
+
+signals:
+    // Every byte that arrived since the last signal, in order.
+    void dataReceived(const QByteArray& bytes);
+    void portOpened(int comNumber);
+    void portClosed(int comNumber);
+    void errorOccurred(lw::SerialPort::Error error);
+
+private:
+    void setError(Error error, const QString& text);
+    bool applySettings(QSerialPort& port, const LineSettings& settings);
+    void onReadyRead();
+    void onPortError(QSerialPort::SerialPortError error);
+
+    QSerialPort port_;
+    int portNumber_ = 1;
+    LineSettings settings_;
+    Error error_ = NoError;
+    QString errorString_;
+};
+
+// After an accepted reply: a unit in wireless signal-test mode (function 0x40) gets "OK" CR
+// when the port is open. Returns whether the answer was sent; the caller then reports it.
+bool TestWirelessReply(SerialPort& port, const FrameBuffer& rx);
+
+} // namespace lw

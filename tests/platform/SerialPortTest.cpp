@@ -1,0 +1,242 @@
+// The serial port adapter on real pty pairs: the test holds the pty's master end, the adapter
+// opens the other end by COM number through the machine-wide [Ports] mapping.
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <cerrno>
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include "Profile.h"
+#include "SerialPort.h"
+#include "WaitFor.h"
+
+using namespace lw;
+using lw::test::waitFor;
+
+namespace {
+
+class Pty {
+public:
+    Pty() {
+        master_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+        EXPECT_GE(master_, 0);
+        EXPECT_EQ(grantpt(master_), 0);
+        EXPECT_EQ(unlockpt(master_), 0);
+        path_ = QString::fromLocal8Bit(ptsname(master_));
+        termios t{};
+        tcgetattr(master_, &t);
+        cfmakeraw(&t);
+        tcsetattr(master_, TCSANOW, &t);
+    }
+    ~Pty() { closeMaster(); }
+
+    const QString& path() const { return path_; }
+    void write(const QByteArray& bytes) {
+        ASSERT_EQ(::write(master_, bytes.constData(), static_cast<size_t>(bytes.size())),
+                  bytes.size());
+    }
+    // Whatever the other end has sent by now.
+    QByteArray readAvailable() {
+        QByteArray out;
+        char buf[512];
+        ssize_t n;
+        while ((n = ::read(master_, buf, sizeof buf)) > 0)
+            out.append(buf, n);
+        return out;
+    }
+    termios settings() const {
+        termios t{};
+        tcgetattr(master_, &t);
+        return t;
+    }
+    void closeMaster() {
+        if (master_ >= 0)
+            ::close(master_);
+        master_ = -1;
+    }
+
+private:
+    int master_ = -1;
+    QString path_;
+};
+
+class SerialPortTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(settingsDir.isValid());
+        qputenv("OSTREL_SETTINGS_DIR", settingsDir.path().toLocal8Bit());
+    }
+    void TearDown() override { qunsetenv("OSTREL_SETTINGS_DIR"); }
+
+    void mapPort(int com, const QString& path) {
+        Profile(SettingsScope::Machine)
+            .WriteString("Ports", QStringLiteral("COM%1").arg(com), path);
+    }
+
+    QTemporaryDir settingsDir;
+};
+
+} // namespace
+
+TEST_F(SerialPortTest, ComNumbersMapToDevicesAndAvailability) {
+    Pty pty;
+    mapPort(2, pty.path());
+    EXPECT_EQ(SerialPort::devicePath(2), pty.path());
+    EXPECT_EQ(SerialPort::devicePath(3), "/dev/ttyS2");
+    EXPECT_EQ(SerialPort::devicePath(0), "");
+    EXPECT_TRUE(SerialPort::isAvailable(2));
+
+    const QString dangling = settingsDir.filePath("gone");
+    ASSERT_TRUE(QFile::link(settingsDir.filePath("nothing-here"), dangling));
+    mapPort(4, dangling);
+    EXPECT_FALSE(SerialPort::isAvailable(4));
+    EXPECT_FALSE(SerialPort::isDeviceAvailable(settingsDir.filePath("missing")));
+
+    // A device that the port itself holds open still counts as available.
+    SerialPort port;
+    ASSERT_TRUE(port.setPortNumber(2));
+    ASSERT_TRUE(port.open());
+    EXPECT_TRUE(SerialPort::isAvailable(2));
+}
+
+TEST_F(SerialPortTest, ParityTextsAreCaseSensitive) {
+    const std::pair<const char*, QSerialPort::Parity> cases[] = {
+        {"None", QSerialPort::NoParity},     {"Odd", QSerialPort::OddParity},
+        {"Even", QSerialPort::EvenParity},   {"Mark", QSerialPort::MarkParity},
+        {"Space", QSerialPort::SpaceParity}, {"even", QSerialPort::NoParity},
+        {"ODD", QSerialPort::NoParity},      {"", QSerialPort::NoParity},
+    };
+    for (const auto& [text, parity] : cases)
+        EXPECT_EQ(SerialPort::parityFromText(text), parity) << text;
+}
+
+TEST_F(SerialPortTest, DeliversEveryByteInOrderAndSendsBytes) {
+    Pty pty;
+    mapPort(1, pty.path());
+    SerialPort port;
+    QSignalSpy opened(&port, &SerialPort::portOpened);
+    QByteArray received;
+    QObject::connect(&port, &SerialPort::dataReceived,
+                     [&](const QByteArray& bytes) { received += bytes; });
+    ASSERT_TRUE(port.open()) << port.errorString().toStdString();
+    EXPECT_EQ(opened.count(), 1);
+    EXPECT_EQ(opened.at(0).at(0).toInt(), 1);
+
+    // Uneven bursts with the event loop running in between: nothing may be lost or reordered.
+    QByteArray sent;
+    for (int burst = 0; burst < 200; ++burst) {
+        QByteArray chunk;
+        for (int i = 0; i < 1 + (burst * 37) % 97; ++i)
+            chunk.append(static_cast<char>((burst * 31 + i) & 0xFF));
+        pty.write(chunk);
+        sent += chunk;
+        if (burst % 3 == 0)
+            lw::test::spin(1);
+    }
+    ASSERT_TRUE(waitFor([&] { return received.size() >= sent.size(); }));
+    EXPECT_EQ(received, sent);
+
+    const uint8_t request[] = {0x01, 0x04, 0x00, 0x00, 0x00, 0x18, 0xF0, 0x00};
+    EXPECT_EQ(port.putBytes(request), 0);
+    QByteArray onLine;
+    ASSERT_TRUE(waitFor([&] { return (onLine += pty.readAvailable()).size() >= 8; }));
+    EXPECT_EQ(onLine, QByteArray(reinterpret_cast<const char*>(request), 8));
+
+    port.close();
+    EXPECT_EQ(port.putBytes(request), 8); // a closed port refuses every byte
+    EXPECT_EQ(port.error(), SerialPort::NotOpenError);
+}
+
+TEST_F(SerialPortTest, LineSettingsApplyAtOpenAndAtOnceWhenOpen) {
+    // A pty keeps the speed and the stop bits it is given; it forces 8 bits without parity, so
+    // those two are left to the device driver here.
+    Pty pty;
+    mapPort(1, pty.path());
+    SerialPort port;
+    ASSERT_TRUE(port.setLineSettings({19200, "Even", 7, 2}));
+    ASSERT_TRUE(port.open());
+    termios t = pty.settings();
+    EXPECT_EQ(cfgetospeed(&t), B19200);
+    EXPECT_TRUE(t.c_cflag & CSTOPB);
+
+    ASSERT_TRUE(port.setLineSettings({9600, "Odd", 8, 1}));
+    t = pty.settings();
+    EXPECT_EQ(cfgetospeed(&t), B9600);
+    EXPECT_FALSE(t.c_cflag & CSTOPB);
+
+    for (const SerialPort::LineSettings& bad : {SerialPort::LineSettings{9600, "None", 9, 1},
+                                                SerialPort::LineSettings{9600, "None", 8, 3},
+                                                SerialPort::LineSettings{0, "None", 8, 1}}) {
+        EXPECT_FALSE(port.setLineSettings(bad));
+        EXPECT_EQ(port.error(), SerialPort::SettingsError);
+    }
+    EXPECT_EQ(port.lineSettings(), (SerialPort::LineSettings{9600, "Odd", 8, 1}));
+}
+
+TEST_F(SerialPortTest, ANewNumberMovesAnOpenPort) {
+    Pty first;
+    Pty second;
+    mapPort(1, first.path());
+    mapPort(2, second.path());
+    SerialPort port;
+    QSignalSpy opened(&port, &SerialPort::portOpened);
+    QSignalSpy closed(&port, &SerialPort::portClosed);
+    QByteArray received;
+    QObject::connect(&port, &SerialPort::dataReceived,
+                     [&](const QByteArray& bytes) { received += bytes; });
+    ASSERT_TRUE(port.open());
+
+    ASSERT_TRUE(port.setPortNumber(2));
+    EXPECT_TRUE(port.isOpen());
+    ASSERT_EQ(closed.count(), 1);
+    EXPECT_EQ(closed.at(0).at(0).toInt(), 1);
+    ASSERT_EQ(opened.count(), 2);
+    EXPECT_EQ(opened.at(1).at(0).toInt(), 2);
+
+    second.write("from two");
+    ASSERT_TRUE(waitFor([&] { return received == "from two"; }));
+
+    // A closed port only takes the number; it opens when asked.
+    port.close();
+    ASSERT_TRUE(port.setPortNumber(1));
+    EXPECT_FALSE(port.isOpen());
+    EXPECT_EQ(opened.count(), 2);
+}
+
+TEST_F(SerialPortTest, ADeviceThatGoesAwayLeavesThePortCleanlyClosed) {
+    auto pty = std::make_unique<Pty>();
+    mapPort(1, pty->path());
+    SerialPort port;
+    QSignalSpy closed(&port, &SerialPort::portClosed);
+    QSignalSpy errors(&port, &SerialPort::errorOccurred);
+    ASSERT_TRUE(port.open());
+
+    pty.reset(); // the other end is gone, the device node with it
+    ASSERT_TRUE(waitFor([&] { return closed.count() == 1; }));
+    EXPECT_FALSE(port.isOpen());
+    EXPECT_EQ(port.error(), SerialPort::ResourceError);
+    ASSERT_EQ(errors.count(), 1);
+    EXPECT_EQ(errors.at(0).at(0).value<SerialPort::Error>(), SerialPort::ResourceError);
+
+    EXPECT_FALSE(SerialPort::isAvailable(1));
+    EXPECT_FALSE(port.open());
+    EXPECT_EQ(port.error(), SerialPort::DeviceNotFoundError);
+
+    // The device comes back under the same number.
+    Pty again;
+    mapPort(1, again.path());
+    ASSERT_TRUE(port.open()) << port.errorString().toStdString();
+    EXPECT_EQ(port.error(), SerialPort::NoError);
+}
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
