@@ -10,6 +10,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   python3-aiosmtpd
   clang libclang-rt-14-dev
+  # bench only: the MQTT broker and client library the relay benchmark compares against
+  mosquitto libmosquitto-dev
 )
 
 missing=()

@@ -1,0 +1,27 @@
+#pragma once
+// The unit of the relay stream from the service to the monitors: exactly 255 bytes, no header.
+// A block carries either a received frame (with its acceptance time at kTimeOffset) or a
+// status text of the service.
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "FrameBuffer.h"
+
+namespace lw {
+
+using RelayBlock = std::array<uint8_t, kBufferSize>;
+
+// Status blocks start with this text; a monitor recognises them by its first seven characters.
+inline constexpr std::string_view kStatusBlockPrefix = "Service:";
+
+// "Service:" + text, one byte per character, cut to one block, the rest zero bytes.
+RelayBlock makeStatusBlock(std::string_view text);
+// True when the block's first seven bytes spell "Service": no frame starts that way.
+bool isStatusBlock(const RelayBlock& block);
+// The status text: the bytes after the prefix up to the first zero byte or the block's end.
+std::string statusText(const RelayBlock& block);
+
+} // namespace lw

@@ -1,0 +1,239 @@
+#include "RelayServer.h"
+
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <string>
+#include <utility>
+
+#include <QDir>
+#include <QFile>
+#include <QTcpSocket>
+
+namespace lw {
+namespace {
+
+const QString kDefaultPortText = QStringLiteral("DefaultPort");
+const QString kActiveText = QStringLiteral("Active");
+const QString kCouldNotListen = QStringLiteral("Could not TCPPort%1.");
+const QString kServerConnect = QStringLiteral("Server1Connect.");
+const QString kNewClient1 = QStringLiteral("New Client Connected.123");
+const QString kNewClient2 = QStringLiteral("New Client Connected..");
+const QString kNewClient3 = QStringLiteral("New Client Connected...");
+const QString kNewClientFile = QStringLiteral("New Client Connected \\LastData-%1.bin");
+const QString kNewClientPath = QStringLiteral("New Client Connected %1");
+const QString kClientUpdate = QStringLiteral("Client Update %1");
+const QString kClientUpdateSkipped = QStringLiteral("Client Update skipped %1: %2.");
+const QString kBufferDone = QStringLiteral("New Client Connected-Buffer Done");
+const QString kCatchUpDone = QStringLiteral("New Client Connected Done.");
+const QString kClientDropped = QStringLiteral("Client %1 dropped: %2 bytes not taken.");
+
+const QString kSavedFramePrefix = QStringLiteral("LastData-");
+const QString kSavedFrameSuffix = QStringLiteral(".bin");
+
+// Catch-up blocks are queued only while the socket holds less than this, so a large folder
+// neither swells memory nor counts against the client's bound for live blocks.
+constexpr qint64 kCatchUpWatermark = 64 * 1024;
+constexpr int kListenBacklog = 256;
+constexpr qint64 kReadBufferSize = 64 * 1024;
+
+// The ID part of "LastData-<ID>.bin" when it is a plain decimal number as the service writes
+// it (no sign, no leading zero); empty otherwise.
+QString savedFrameId(const QString& fileName) {
+    const QString id =
+        fileName.mid(kSavedFramePrefix.size(),
+                     fileName.size() - kSavedFramePrefix.size() - kSavedFrameSuffix.size());
+    const bool digits = !id.isEmpty() && std::all_of(id.begin(), id.end(),
+                                                     [](QChar c) { return c >= '0' && c <= '9'; });
+    return digits && (id.size() == 1 || id[0] != '0') ? id : QString();
+}
+
+// Straight to the kernel when nothing waits before it in the socket's queue: every frame takes
+// this path once per client, and Qt's queue would add a copy, a signal and a later loop round.
+// Whatever the kernel does not take at once is queued in order behind it.
+void writeBlock(QTcpSocket& socket, std::span<const uint8_t, kBufferSize> block) {
+    qint64 sent = 0;
+    if (socket.bytesToWrite() == 0 && socket.state() == QAbstractSocket::ConnectedState) {
+        sent = std::max<qint64>(0, ::send(socket.socketDescriptor(), block.data(), block.size(),
+                                          MSG_DONTWAIT | MSG_NOSIGNAL));
+    }
+    if (sent < kBufferSize)
+        socket.write(reinterpret_cast<const char*>(block.data()) + sent, kBufferSize - sent);
+}
+
+// One byte per character, its low 8 bits, as the service's 8-bit log texts are.
+std::string low8Bits(const QString& text) {
+    std::string out;
+    out.reserve(static_cast<size_t>(text.size()));
+    for (QChar c : text)
+        out.push_back(static_cast<char>(c.unicode() & 0xFF));
+    return out;
+}
+
+} // namespace
+
+RelayServer::RelayServer(QString folder, LogFunction log, QObject* parent)
+    : QObject(parent), folder_(std::move(folder)), log_(std::move(log)) {
+    server_.setListenBacklogSize(kListenBacklog);
+    connect(&server_, &QTcpServer::newConnection, this, &RelayServer::acceptClients);
+}
+
+RelayServer::~RelayServer() {
+    server_.close();
+    for (auto& [id, client] : clients_) {
+        disconnect(client->socket, nullptr, this, nullptr);
+        client->socket->abort();
+    }
+}
+
+bool RelayServer::TCPInit(int port, const QHostAddress& address) {
+    log(kDefaultPortText, 2);
+    log(kActiveText, 2);
+    if (server_.isListening())
+        return true;
+    if (port < 0 || port > 65535 || !server_.listen(address, static_cast<quint16>(port))) {
+        log(kCouldNotListen.arg(port), 0);
+        return false;
+    }
+    return true;
+}
+
+void RelayServer::forward(std::span<const uint8_t, kBufferSize> block) {
+    sendToAll(block);
+}
+
+void RelayServer::sendStatus(const QString& line, int level) {
+    if (statusLevel_ < 0 || level > statusLevel_)
+        return;
+    pendingStatus_.push_back(makeStatusBlock(low8Bits(line)));
+    if (pendingStatus_.size() == 1)
+        QMetaObject::invokeMethod(this, &RelayServer::flushStatus, Qt::QueuedConnection);
+}
+
+void RelayServer::flushStatus() {
+    const std::vector<RelayBlock> blocks = std::exchange(pendingStatus_, {});
+    for (const RelayBlock& block : blocks)
+        sendToAll(block);
+}
+
+void RelayServer::acceptClients() {
+    while (QTcpSocket* socket = server_.nextPendingConnection()) {
+        const quint64 id = nextClientId_++;
+        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        auto client = std::make_unique<Client>();
+        client->socket = socket;
+        clients_.emplace(id, std::move(client));
+        // Monitors have nothing to say; reading and dropping keeps a chatty one from filling
+        // the socket buffers, and the small read buffer from filling our memory.
+        socket->setReadBufferSize(kReadBufferSize);
+        connect(socket, &QIODevice::readyRead, this,
+                [socket] { socket->skip(socket->bytesAvailable()); });
+        connect(socket, &QIODevice::bytesWritten, this, [this, id] {
+            if (auto it = clients_.find(id); it != clients_.end())
+                pumpCatchUp(*it->second);
+        });
+        // Queued: a socket can close while the client list is being walked.
+        connect(
+            socket, &QAbstractSocket::disconnected, this, [this, id] { removeClient(id); },
+            Qt::QueuedConnection);
+        startCatchUp(id);
+    }
+}
+
+void RelayServer::startCatchUp(quint64 id) {
+    log(kServerConnect, 5);
+    log(kNewClient1, 1);
+    log(kNewClient2, 1);
+    Client& client = *clients_.at(id);
+    for (QString& name : savedFrameIds())
+        client.catchUp.push_back(std::move(name));
+    pumpCatchUp(client);
+}
+
+void RelayServer::pumpCatchUp(Client& client) {
+    while (!client.catchUp.empty() && client.socket->bytesToWrite() < kCatchUpWatermark) {
+        const QString id = std::move(client.catchUp.front());
+        client.catchUp.pop_front();
+        sendSavedFrame(*client.socket, id);
+    }
+    if (client.catchUp.empty() && !client.catchUpDone) {
+        client.catchUpDone = true;
+        log(kCatchUpDone, 1);
+    }
+}
+
+void RelayServer::sendSavedFrame(QTcpSocket& socket, const QString& id) {
+    const QString path = folder_ + '/' + kSavedFramePrefix + id + kSavedFrameSuffix;
+    log(kNewClient3, 1);
+    log(kNewClientFile.arg(id), 1);
+    log(kNewClientPath.arg(folder_), 1);
+    log(kNewClientPath.arg(path), 1);
+    QFile file(path);
+    const bool opened = file.open(QIODevice::ReadOnly);
+    if (!opened && !file.exists())
+        return; // removed since the folder was listed
+    log(kClientUpdate.arg(path), 1);
+    if (!opened) {
+        log(kClientUpdateSkipped.arg(path, file.errorString()), 0);
+        return;
+    }
+    // A short block would shift every later block on this connection: send none rather.
+    const QByteArray block = file.read(kBufferSize);
+    if (block.size() != kBufferSize) {
+        log(kClientUpdateSkipped.arg(path, QStringLiteral("%1 bytes").arg(block.size())), 0);
+        return;
+    }
+    log(kBufferDone, 5);
+    socket.write(block);
+}
+
+std::vector<QString> RelayServer::savedFrameIds() const {
+    std::vector<QString> ids;
+    const QStringList names = QDir(folder_).entryList({kSavedFramePrefix + '*' + kSavedFrameSuffix},
+                                                      QDir::Files | QDir::CaseSensitive);
+    for (const QString& name : names) {
+        if (QString id = savedFrameId(name); !id.isEmpty())
+            ids.push_back(std::move(id));
+    }
+    // Plain decimal numbers sort numerically by length first.
+    std::sort(ids.begin(), ids.end(), [](const QString& a, const QString& b) {
+        return a.size() != b.size() ? a.size() < b.size() : a < b;
+    });
+    return ids;
+}
+
+void RelayServer::sendToAll(std::span<const uint8_t, kBufferSize> block) {
+    std::vector<quint64> over;
+    for (auto& [id, client] : clients_) {
+        if (client->socket->bytesToWrite() + kBufferSize > maxPendingBytes_) {
+            over.push_back(id);
+            continue;
+        }
+        writeBlock(*client->socket, block);
+    }
+    for (quint64 id : over) {
+        const QTcpSocket& socket = *clients_.at(id)->socket;
+        const QString peer =
+            socket.peerAddress().toString() + ':' + QString::number(socket.peerPort());
+        log(kClientDropped.arg(peer).arg(socket.bytesToWrite()), 0);
+        removeClient(id);
+    }
+}
+
+void RelayServer::removeClient(quint64 id) {
+    const auto it = clients_.find(id);
+    if (it == clients_.end())
+        return;
+    QTcpSocket* socket = it->second->socket;
+    clients_.erase(it);
+    disconnect(socket, nullptr, this, nullptr);
+    socket->abort();
+    socket->deleteLater();
+}
+
+void RelayServer::log(const QString& text, int level) const {
+    if (log_)
+        log_(text, level);
+}
+
+} // namespace lw

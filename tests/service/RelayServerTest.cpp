@@ -1,0 +1,292 @@
+#include <gtest/gtest.h>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include "RelayServer.h"
+
+using namespace lw;
+
+namespace {
+
+using LogLine = std::pair<QString, int>;
+const QHostAddress kLoopback(QHostAddress::LocalHost);
+constexpr int kWaitMs = 20000;
+
+// A block that names its source: `tag` in the first four bytes, a pattern after it.
+RelayBlock taggedBlock(uint32_t tag) {
+    RelayBlock b{};
+    std::memcpy(b.data(), &tag, sizeof tag);
+    for (size_t i = sizeof tag; i < b.size(); ++i)
+        b[i] = static_cast<uint8_t>(tag * 31 + i);
+    return b;
+}
+
+QByteArray bytesOf(const RelayBlock& b) {
+    return QByteArray(reinterpret_cast<const char*>(b.data()), static_cast<qsizetype>(b.size()));
+}
+
+QByteArray stream(const std::vector<uint32_t>& tags) {
+    QByteArray out;
+    for (uint32_t t : tags)
+        out += bytesOf(taggedBlock(t));
+    return out;
+}
+
+// Runs the event loop until `done` holds; unlike a wait that sleeps between rounds, it keeps
+// the sockets busy, so bulk transfers take no longer than they would in the service.
+bool waitUntil(const std::function<bool()>& done, int ms = kWaitMs) {
+    QTimer wake; // the loop must come round to test `done` even when nothing else happens
+    wake.start(20);
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.hasExpired(ms))
+            return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+struct Fixture {
+    QTemporaryDir dir;
+    std::vector<LogLine> log;
+    RelayServer server{dir.path(),
+                       [this](const QString& text, int level) { log.emplace_back(text, level); }};
+
+    Fixture() { EXPECT_TRUE(server.TCPInit(0, kLoopback)); }
+    void save(uint32_t id, const QByteArray& bytes) {
+        writeFile(dir.filePath(QStringLiteral("LastData-%1.bin").arg(id)), bytes);
+    }
+    void save(uint32_t id) { save(id, bytesOf(taggedBlock(id))); }
+};
+
+// A monitor that keeps everything it receives.
+struct Reader {
+    QTcpSocket socket;
+    QByteArray received;
+
+    explicit Reader(quint16 port) {
+        QObject::connect(&socket, &QIODevice::readyRead, [this] { received += socket.readAll(); });
+        socket.connectToHost(kLoopback, port);
+    }
+    bool waitFor(qsizetype bytes) {
+        return waitUntil([&] { return received.size() >= bytes; }, kWaitMs);
+    }
+};
+
+} // namespace
+
+TEST(RelayServer, CatchUpSendsEverySavedFrameInIdOrderThenLiveBlocks) {
+    Fixture f;
+    for (uint32_t id : {250u, 3u, 10000u, 12u})
+        f.save(id);
+    f.save(20, QByteArray(100, 'x')); // torn: would shift every later block
+    for (const char* other : {"LastData-007.bin", "LastData-x.bin", "LastData-5.txt",
+                              "LastData--1.bin", "OtherData-4.bin"})
+        writeFile(f.dir.filePath(other), bytesOf(taggedBlock(99)));
+    f.log.clear();
+
+    Reader client(f.server.serverPort());
+    ASSERT_TRUE(client.waitFor(4 * kBufferSize));
+    f.server.forward(taggedBlock(1));
+    f.server.forward(taggedBlock(2));
+    ASSERT_TRUE(client.waitFor(6 * kBufferSize));
+    EXPECT_EQ(client.received, stream({3, 12, 250, 10000, 1, 2}));
+
+    const QString folder = f.dir.path();
+    std::vector<LogLine> expected = {
+        {"Server1Connect.", 5}, {"New Client Connected.123", 1}, {"New Client Connected..", 1}};
+    for (int id : {3, 12, 20, 250, 10000}) {
+        const QString path = folder + QStringLiteral("/LastData-%1.bin").arg(id);
+        expected.insert(expected.end(),
+                        {{"New Client Connected...", 1},
+                         {QStringLiteral("New Client Connected \\LastData-%1.bin").arg(id), 1},
+                         {"New Client Connected " + folder, 1},
+                         {"New Client Connected " + path, 1},
+                         {"Client Update " + path, 1}});
+        if (id == 20)
+            expected.emplace_back("Client Update skipped " + path + ": 100 bytes.", 0);
+        else
+            expected.emplace_back("New Client Connected-Buffer Done", 5);
+    }
+    expected.emplace_back("New Client Connected Done.", 1);
+    EXPECT_EQ(f.log, expected);
+}
+
+TEST(RelayServer, HundredClientsReceiveEveryBlockWholeAndInOrder) {
+    Fixture f;
+    f.save(7);
+    std::vector<std::unique_ptr<Reader>> clients;
+    for (int i = 0; i < 100; ++i)
+        clients.push_back(std::make_unique<Reader>(f.server.serverPort()));
+    ASSERT_TRUE(waitUntil([&] { return f.server.clientCount() == 100; }, kWaitMs));
+
+    std::vector<uint32_t> tags{7};
+    for (uint32_t t = 1000; t < 1060; ++t) {
+        f.server.forward(taggedBlock(t));
+        tags.push_back(t);
+        if (t % 4 == 0) // let reads and writes interleave with forwarding
+            QCoreApplication::processEvents();
+    }
+    const QByteArray expected = stream(tags);
+    for (auto& c : clients) {
+        ASSERT_TRUE(c->waitFor(expected.size()));
+        EXPECT_EQ(c->received, expected);
+    }
+}
+
+TEST(RelayServer, ClientThatStopsReadingIsDroppedWhileOthersKeepReceiving) {
+    Fixture f;
+    f.server.setMaxPendingBytes(256 * 1024);
+    Reader reader(f.server.serverPort());
+
+    // A peer that never reads, with a small window so the backlog builds on our side.
+    const int stalled = ::socket(AF_INET, SOCK_STREAM, 0);
+    const int small = 4096;
+    ::setsockopt(stalled, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(f.server.serverPort());
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::connect(stalled, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    ASSERT_TRUE(waitUntil([&] { return f.server.clientCount() == 2; }, kWaitMs));
+
+    std::vector<uint32_t> tags;
+    for (uint32_t t = 0; t < 80000 && f.server.clientCount() == 2; ++t) {
+        f.server.forward(taggedBlock(t));
+        tags.push_back(t);
+        if (t % 8 == 0)
+            QCoreApplication::processEvents();
+    }
+    ::close(stalled);
+    EXPECT_EQ(f.server.clientCount(), 1);
+    const auto dropped = std::find_if(f.log.begin(), f.log.end(), [](const LogLine& l) {
+        return l.first.startsWith("Client 127.0.0.1:") && l.first.contains(" dropped: ");
+    });
+    ASSERT_NE(dropped, f.log.end());
+    EXPECT_EQ(dropped->second, 0);
+
+    for (uint32_t t = 0; t < 3; ++t) {
+        f.server.forward(taggedBlock(900000 + t));
+        tags.push_back(900000 + t);
+    }
+    const QByteArray expected = stream(tags);
+    ASSERT_TRUE(reader.waitFor(expected.size()));
+    EXPECT_TRUE(reader.received == expected);
+}
+
+TEST(RelayServer, BytesFromClientsAreReadAndDiscarded) {
+    Fixture f;
+    Reader chatty(f.server.serverPort());
+    ASSERT_TRUE(chatty.socket.waitForConnected(kWaitMs));
+    // More than the kernel buffers of both ends hold: it drains only if the server reads.
+    chatty.socket.write(QByteArray(24 * 1024 * 1024, 'z'));
+    ASSERT_TRUE(waitUntil([&] { return chatty.socket.bytesToWrite() == 0; }));
+    f.server.forward(taggedBlock(5));
+    ASSERT_TRUE(chatty.waitFor(kBufferSize));
+    EXPECT_EQ(chatty.received, stream({5}));
+}
+
+TEST(RelayServer, ActivationFailsOnAPortInUseAndIsRetriedByTheNextCall) {
+    QTcpServer holder;
+    ASSERT_TRUE(holder.listen(kLoopback, 0));
+    const quint16 port = holder.serverPort();
+    std::vector<LogLine> log;
+    QTemporaryDir dir;
+    RelayServer server(dir.path(), [&](const QString& t, int l) { log.emplace_back(t, l); });
+
+    struct Case {
+        int port;
+        bool listens;
+        std::vector<LogLine> log;
+    };
+    const Case before[] = {
+        {port,
+         false,
+         {{"DefaultPort", 2},
+          {"Active", 2},
+          {QStringLiteral("Could not TCPPort%1.").arg(port), 0}}},
+        {70000, false, {{"DefaultPort", 2}, {"Active", 2}, {"Could not TCPPort70000.", 0}}},
+    };
+    for (const Case& c : before) {
+        log.clear();
+        EXPECT_EQ(server.TCPInit(c.port, kLoopback), c.listens);
+        EXPECT_EQ(log, c.log);
+        EXPECT_FALSE(server.isListening());
+    }
+
+    holder.close();
+    EXPECT_TRUE(server.TCPInit(port, kLoopback));
+    EXPECT_EQ(server.serverPort(), port);
+    EXPECT_EQ(server.serverAddress(), kLoopback);
+    // A listening server keeps its port until it is restarted.
+    log.clear();
+    EXPECT_TRUE(server.TCPInit(port + 1, QHostAddress::Any));
+    EXPECT_EQ(server.serverPort(), port);
+    EXPECT_EQ(log, (std::vector<LogLine>{{"DefaultPort", 2}, {"Active", 2}}));
+}
+
+TEST(RelayServer, LogLinesUpToTheStatusLevelGoToClientsAsStatusBlocks) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("LastData-3.bin");
+    writeFile(path, bytesOf(taggedBlock(3)));
+    RelayServer* relay = nullptr;
+    // Wired as the service wires it: each log line, stamped, is offered to the clients too.
+    RelayServer server(
+        dir.path(), [&](const QString& text, int level) { relay->sendStatus("T " + text, level); });
+    relay = &server;
+    ASSERT_TRUE(server.TCPInit(0, kLoopback));
+
+    Reader first(server.serverPort()); // off by default: its connect sends no status
+    ASSERT_TRUE(first.waitFor(kBufferSize));
+    server.setStatusLevel(1);
+    Reader second(server.serverPort());
+    ASSERT_TRUE(second.waitFor(kBufferSize));
+    server.sendStatus("1/2/2026 10:00:00 AM Alarms Done.", 2);
+    server.sendStatus(QString(300, 'y'), 0);
+    QCoreApplication::processEvents(); // status blocks leave once control is back in the loop
+    server.forward(taggedBlock(2));
+
+    QByteArray statuses;
+    for (const QString& line :
+         {QStringLiteral("New Client Connected.123"), QStringLiteral("New Client Connected.."),
+          QStringLiteral("New Client Connected..."),
+          QStringLiteral("New Client Connected \\LastData-3.bin"),
+          "New Client Connected " + dir.path(), "New Client Connected " + path,
+          "Client Update " + path, QStringLiteral("New Client Connected Done.")})
+        statuses += bytesOf(makeStatusBlock(("T " + line).toStdString()));
+    statuses += bytesOf(makeStatusBlock(std::string(300, 'y')));
+    const QByteArray tail = statuses + stream({2});
+    ASSERT_TRUE(second.waitFor(kBufferSize + tail.size()));
+    EXPECT_EQ(second.received, stream({3}) + tail);
+    ASSERT_TRUE(first.waitFor(kBufferSize + tail.size()));
+    EXPECT_EQ(first.received, stream({3}) + tail);
+}
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
