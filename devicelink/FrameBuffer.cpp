@@ -1,5 +1,6 @@
 #include "FrameBuffer.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 
@@ -13,7 +14,8 @@ constexpr std::array<uint16_t, 256> makeCrcTable() {
     for (int i = 0; i < 256; ++i) {
         uint16_t crc = static_cast<uint16_t>(i);
         for (int bit = 0; bit < 8; ++bit)
-            crc = (crc & 1) ? static_cast<uint16_t>((crc >> 1) ^ 0xA001) : static_cast<uint16_t>(crc >> 1);
+            crc = (crc & 1) ? static_cast<uint16_t>((crc >> 1) ^ 0xA001)
+                            : static_cast<uint16_t>(crc >> 1);
         t[i] = crc;
     }
     return t;
@@ -33,6 +35,12 @@ uint16_t checkBytes(const FrameBuffer& rx, int first) {
 }
 
 } // namespace
+
+FrameBuffer FrameBuffer::fromBytes(std::span<const uint8_t> bytes) {
+    FrameBuffer b;
+    std::memcpy(b.block(), bytes.data(), std::min<size_t>(bytes.size(), kBufferSize));
+    return b;
+}
 
 const std::array<uint8_t, 256> LookupCRCHi = splitTable(false);
 const std::array<uint8_t, 256> LookupCRCLo = splitTable(true);
@@ -56,9 +64,15 @@ uint16_t crc16(const uint8_t* data, size_t length) {
     return static_cast<uint16_t>(hi << 8 | lo);
 }
 
-uint16_t CRC16Rx(const FrameBuffer& rx) { return crc16(rx.block(), kShortFrameLength - 2); }
-uint16_t CRC16RxR3(const FrameBuffer& rx) { return crc16(rx.block(), kLongFrameLength - 2); }
-uint16_t CRC16Tx(const FrameBuffer& tx) { return crc16(tx.block(), 6); }
+uint16_t CRC16Rx(const FrameBuffer& rx) {
+    return crc16(rx.block(), kShortFrameLength - 2);
+}
+uint16_t CRC16RxR3(const FrameBuffer& rx) {
+    return crc16(rx.block(), kLongFrameLength - 2);
+}
+uint16_t CRC16Tx(const FrameBuffer& tx) {
+    return crc16(tx.block(), 6);
+}
 
 bool shortCrcMatches(const FrameBuffer& rx) {
     return CRC16Rx(rx) == checkBytes(rx, kShortFrameLength - 1);

@@ -7,21 +7,25 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 namespace lw {
 
-inline constexpr int kBufferSize = 255;       // RxData / TxData / relay block
-inline constexpr int kShortFrameLength = 53;  // 24 registers
-inline constexpr int kLongFrameLength = 101;  // 48 registers
+inline constexpr int kBufferSize = 255;      // RxData / TxData / relay block
+inline constexpr int kShortFrameLength = 53; // 24 registers
+inline constexpr int kLongFrameLength = 101; // 48 registers
 inline constexpr int kShortRegisterCount = 24;
 inline constexpr int kLongRegisterCount = 48;
-inline constexpr int kTypeRegister = 6;       // every reply carries the display type here
-inline constexpr int kTimeOffset = 247;       // relay block: acceptance time, 0-based offset
+inline constexpr int kTypeRegister = 6; // every reply carries the display type here
+inline constexpr int kTimeOffset = 247; // relay block: acceptance time, 0-based offset
 inline constexpr uint8_t kFunctionRead = 0x04;
 inline constexpr uint8_t kFunctionSignalTest = 0x40;
 
 struct FrameBuffer {
     std::array<uint8_t, kBufferSize + 1> bytes{}; // bytes[0] is unused
+
+    // A buffer holding `bytes` from position 1; bytes beyond position 255 are left out.
+    static FrameBuffer fromBytes(std::span<const uint8_t> bytes);
 
     uint8_t& operator[](int pos) { return bytes[static_cast<size_t>(pos)]; }
     uint8_t operator[](int pos) const { return bytes[static_cast<size_t>(pos)]; }

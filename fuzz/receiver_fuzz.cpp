@@ -73,8 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             std::abort();
     }
 
-    FrameBuffer block;
-    std::copy(data, data + std::min<size_t>(size, kBufferSize), block.block());
+    const FrameBuffer block = FrameBuffer::fromBytes({data, size});
     const CrcMatch match = checkRelayedBlock(block);
     if (match != CrcMatch::None)
         update.NewTankData(block,

@@ -77,8 +77,7 @@ int decodeHex(std::string_view hex, double now, std::ostream& out, std::ostream&
         err << "decode: expected a frame or relay block of at most 255 bytes in hex\n";
         return 2;
     }
-    FrameBuffer rx;
-    std::copy(bytes->begin(), bytes->end(), rx.block());
+    const FrameBuffer rx = FrameBuffer::fromBytes(*bytes);
     const size_t length = bytes->size();
     CrcMatch match = checkRelayedBlock(rx);
     // Bytes not given are no frame, even if zeros happen to pass a check.

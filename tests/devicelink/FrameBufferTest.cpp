@@ -6,17 +6,6 @@
 
 using namespace lw;
 
-namespace {
-
-FrameBuffer bufferOf(const std::vector<uint8_t>& bytes) {
-    FrameBuffer b;
-    for (size_t i = 0; i < bytes.size(); ++i)
-        b[static_cast<int>(i) + 1] = bytes[i];
-    return b;
-}
-
-} // namespace
-
 TEST(Crc16, KnownVectors) {
     struct Case {
         std::vector<uint8_t> bytes;
@@ -42,7 +31,8 @@ TEST(Crc16, TablesMatchTheReferenceAlgorithm) {
 }
 
 TEST(Crc16, TxRoutineCoversSixBytes) {
-    FrameBuffer tx = bufferOf({0x01, 0x04, 0x00, 0x00, 0x00, 0x18, 0xAA, 0xBB});
+    const std::vector<uint8_t> request{0x01, 0x04, 0x00, 0x00, 0x00, 0x18, 0xAA, 0xBB};
+    const FrameBuffer tx = FrameBuffer::fromBytes(request);
     EXPECT_EQ(CRC16Tx(tx), 0xF000);
 }
 

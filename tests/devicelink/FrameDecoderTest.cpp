@@ -18,14 +18,8 @@ constexpr double kReadingTime = 46000.25;
 
 using Writes = std::vector<std::string>;
 
-FrameBuffer bufferOf(const std::vector<uint8_t>& bytes) {
-    FrameBuffer b;
-    std::copy(bytes.begin(), bytes.end(), b.block());
-    return b;
-}
-
 DecodedFrame decode(const UnitValues& unit, int registers) {
-    return decodeFrame(bufferOf(buildReply(unit, registers)), registers, kReadingTime);
+    return decodeFrame(FrameBuffer::fromBytes(buildReply(unit, registers)), registers, kReadingTime);
 }
 
 // "Field=value" per write, in write order: into an empty row every decoded value is written.
@@ -167,7 +161,7 @@ TEST(FrameDecoder, R300QuadDecodesFourBlocks) {
 
 TEST(FrameDecoder, R300TripleNeverReadsTheFourthBlock) {
     auto bytes = buildReply(unit(8, {{.id = 1}, {.id = 2}, {.id = 3}, {.id = 4}}), 48);
-    const auto frame = decodeFrame(bufferOf(bytes), 48, kReadingTime);
+    const auto frame = decodeFrame(FrameBuffer::fromBytes(bytes), 48, kReadingTime);
     EXPECT_EQ(frame.slotCount, 3);
     EXPECT_EQ(frame.slots[2].tankId, 3u);
 }
@@ -217,7 +211,7 @@ TEST(FrameDecoder, StatusGateStopsAfterStatus) {
 
 TEST(FrameDecoder, ShortR300RepliesNeverReadBeyondTheFrame) {
     // Bytes beyond a short frame are whatever an earlier long frame left in the buffer.
-    FrameBuffer rx = bufferOf(std::vector<uint8_t>(kBufferSize, 0x11));
+    FrameBuffer rx = FrameBuffer::fromBytes(std::vector<uint8_t>(kBufferSize, 0x11));
     const auto place = [&](const UnitValues& u) {
         const auto bytes = buildReply(u, 24);
         std::copy(bytes.begin(), bytes.end(), rx.block());
@@ -250,7 +244,7 @@ TEST(FrameDecoder, UnknownTypeWritesNothingForSlotOne) {
     // Relayed blocks are not filtered by type: the slot is named but not updated.
     auto bytes = buildReply(unit(16, {{.id = 77}}), 48);
     bytes[14] = 7; // register 6 low byte: no display type
-    const auto frame = decodeFrame(bufferOf(withCrc(bytes)), 48, kReadingTime);
+    const auto frame = decodeFrame(FrameBuffer::fromBytes(withCrc(bytes)), 48, kReadingTime);
     EXPECT_FALSE(frame.knownType);
     ASSERT_EQ(frame.slotCount, 1);
     EXPECT_EQ(frame.slots[0].tankId, 77u);

@@ -68,12 +68,6 @@ TankRecord row(const std::string& id, const std::string& name = {}) {
     return r;
 }
 
-FrameBuffer bufferOf(const std::vector<uint8_t>& bytes) {
-    FrameBuffer b;
-    std::copy(bytes.begin(), bytes.end(), b.block());
-    return b;
-}
-
 UnitValues single(uint32_t id, int dispType = 0) {
     UnitValues u;
     u.address = static_cast<uint8_t>(id);
@@ -95,7 +89,7 @@ struct Fixture {
 
     void serial(const UnitValues& u, double now = kNow) {
         const int registers = isR300Type(u.dispType) ? 48 : 24;
-        update.NewTankData(bufferOf(buildReply(u, registers)), registers, FrameSource::Serial, now);
+        update.NewTankData(FrameBuffer::fromBytes(buildReply(u, registers)), registers, FrameSource::Serial, now);
     }
 };
 
@@ -150,7 +144,7 @@ TEST(LiveUpdate, AlarmChangeDetection) {
         r.Alarm4 = c.stored[3];
         UnitValues u = single(7);
         u.alarms = c.bits;
-        const auto frame = decodeFrame(bufferOf(buildReply(u, 24)), 24, kNow);
+        const auto frame = decodeFrame(FrameBuffer::fromBytes(buildReply(u, 24)), 24, kNow);
         const SlotResult result = applySlot(frame.slots[0], r, SlotPolicy{});
         EXPECT_EQ(result.alarmchange, c.alarmchange);
         EXPECT_EQ(r.Alarm2, (c.bits & 2) != 0);
@@ -188,7 +182,7 @@ TEST(LiveUpdate, RelayedFrameTakesTheBlockTimeAndWritesNoHistoryOrMail) {
     Fixture f({row("7")});
     const double accepted = kNow - 1.0 / 24;
     const auto block = relayBlock(buildReply(single(7), 24), accepted);
-    f.update.NewTankData(bufferOf(block), 24, FrameSource::Relayed, kNow);
+    f.update.NewTankData(FrameBuffer::fromBytes(block), 24, FrameSource::Relayed, kNow);
     EXPECT_EQ(f.table[0].DateTime, accepted);
     EXPECT_EQ(f.table[0].Level, 123.4);
     EXPECT_TRUE(f.hooks.only("history").empty());
@@ -198,7 +192,7 @@ TEST(LiveUpdate, RelayedFrameTakesTheBlockTimeAndWritesNoHistoryOrMail) {
     // The time bytes lie outside the frame's check: a block carrying no date-time there
     // counts as read now.
     for (double bad : {std::nan(""), 1e300, -1e7}) {
-        f.update.NewTankData(bufferOf(relayBlock(buildReply(single(7), 24), bad)), 24,
+        f.update.NewTankData(FrameBuffer::fromBytes(relayBlock(buildReply(single(7), 24), bad)), 24,
                              FrameSource::Relayed, kNow);
         EXPECT_EQ(f.table[0].DateTime, kNow);
     }
@@ -251,7 +245,7 @@ TEST(LiveUpdate, DetailLinesOfASingleTank) {
     u.relays = 3;
     u.input2 = 200;
     const auto frame = buildReply(u, 24);
-    f.update.NewTankData(bufferOf(frame), 24, FrameSource::Serial, kNow);
+    f.update.NewTankData(FrameBuffer::fromBytes(frame), 24, FrameSource::Serial, kNow);
     const std::string crc = std::to_string(frame[51] * 256 + frame[52]);
     EXPECT_EQ(f.hooks.only("detail"), (Lines{"DATE=" + kNowText,
                                              "1 =121",
@@ -390,7 +384,7 @@ TEST(LiveUpdate, AlarmMailCarriesTheRowsValuesAsTexts) {
         TankTable table({row("9", "North")});
         Recorder hooks;
         LiveUpdate update(table, hooks, formats);
-        update.NewTankData(bufferOf(buildReply(u, 48)), 48, FrameSource::Serial, kNow);
+        update.NewTankData(FrameBuffer::fromBytes(buildReply(u, 48)), 48, FrameSource::Serial, kNow);
         ASSERT_EQ(hooks.mails.size(), 1u);
         const std::string when = formatDateTime(kNow, formats);
         const bool comma = formats.decimalSeparator == ',';
@@ -432,7 +426,7 @@ TEST(LiveUpdate, TextsCanBeSwitchedOff) {
     TankTable table({row("7", "North")});
     Recorder hooks;
     LiveUpdate update(table, hooks, Formats::enUS(), {.detail = false, .status = false});
-    update.NewTankData(bufferOf(buildReply(single(7), 24)), 24, FrameSource::Serial, kNow);
+    update.NewTankData(FrameBuffer::fromBytes(buildReply(single(7), 24)), 24, FrameSource::Serial, kNow);
     EXPECT_TRUE(hooks.only("detail").empty());
     EXPECT_TRUE(hooks.only("status").empty());
     EXPECT_EQ(table[0].Level, 123.4);
@@ -452,7 +446,7 @@ TEST(SlotUpdate, ServicePolicyKeepsTimeAndTypeAndReportsEachWrite) {
     r.Alarm1 = true;
     r.Input1 = 100;
     r.DateTime = 1.0;
-    const auto frame = decodeFrame(bufferOf(buildReply(single(7), 24)), 24, kNow);
+    const auto frame = decodeFrame(FrameBuffer::fromBytes(buildReply(single(7), 24)), 24, kNow);
     const SlotResult result =
         applySlot(frame.slots[0], r, {.writeDateTime = false, .writeDispType = false}, &log);
     EXPECT_EQ(log.lines,

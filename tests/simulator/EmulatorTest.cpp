@@ -15,13 +15,6 @@ using namespace lw::sim;
 
 namespace {
 
-FrameBuffer load(const std::vector<uint8_t>& bytes) {
-    FrameBuffer b;
-    for (size_t i = 0; i < bytes.size() && i < kBufferSize; ++i)
-        b[static_cast<int>(i) + 1] = bytes[i];
-    return b;
-}
-
 std::vector<uint32_t> ids(const UnitConfig& u) {
     std::vector<uint32_t> out;
     for (const TankValues& t : u.values.tanks)
@@ -140,11 +133,11 @@ TEST(Plant, AnswersEachRequestLikeTheUnit) {
         ASSERT_EQ(a.bytes.size(), c.length) << c.name;
         if (c.length == 0)
             continue;
-        const FrameBuffer rx = load(a.bytes);
+        const FrameBuffer rx = FrameBuffer::fromBytes(a.bytes);
         EXPECT_TRUE(c.length == 53 ? shortCrcMatches(rx) : longCrcMatches(rx)) << c.name;
         EXPECT_EQ(rx[1], c.request[0]) << c.name;
     }
-    const FrameBuffer quad = load(plant.answer(pollRequest(1, 48)).bytes);
+    const FrameBuffer quad = FrameBuffer::fromBytes(plant.answer(pollRequest(1, 48)).bytes);
     EXPECT_EQ(RxInput(quad, kTypeRegister), 12);
     EXPECT_EQ(RxInput2(quad, 9), 100000u);
     EXPECT_EQ(RxInput2(quad, 39), 4u);
@@ -164,12 +157,12 @@ TEST(Plant, ValuesDriftDeterministicallyUnlessSteady) {
     EXPECT_NE(a.front(), a.back());
 
     // Levels move, and over 200 replies an alarm switches at least once.
-    const FrameBuffer first = load(a.front());
-    const FrameBuffer last = load(a.back());
+    const FrameBuffer first = FrameBuffer::fromBytes(a.front());
+    const FrameBuffer last = FrameBuffer::fromBytes(a.back());
     EXPECT_NE(RxInput2(first, 11), RxInput2(last, 11));
     bool alarmSwitched = false;
     for (const auto& r : a)
-        alarmSwitched = alarmSwitched || RxInput(load(r), 2) != RxInput(first, 2);
+        alarmSwitched = alarmSwitched || RxInput(FrameBuffer::fromBytes(r), 2) != RxInput(first, 2);
     EXPECT_TRUE(alarmSwitched);
 
     for (const auto& steady : {replies({.drift = false}, "1:R300Q"), replies({}, "1:R300Q:steady")})
@@ -182,7 +175,7 @@ TEST(Plant, InjectsBadChecksAtTheGivenRate) {
         int bad = 0;
         for (int i = 0; i < 400; ++i) {
             const Answer a = plant.answer(pollRequest(1, 24));
-            EXPECT_EQ(a.badCrc, !shortCrcMatches(load(a.bytes)));
+            EXPECT_EQ(a.badCrc, !shortCrcMatches(FrameBuffer::fromBytes(a.bytes)));
             bad += a.badCrc ? 1 : 0;
         }
         return bad;
