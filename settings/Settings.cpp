@@ -23,6 +23,8 @@ constexpr auto kSettings = [] {
         {ServiceDataBits, kMachine, "ComPortInfo", "DataBits", kInt, 8, ""},
         {ServiceStopBits, kMachine, "ComPortInfo", "StopBits", kInt, 1, ""},
         {ServicePortNumber, kMachine, "TCPPortInfo", "PortNumber", kInt, 6000, ""},
+        {ServiceBindAddress, kMachine, "TCPPortInfo", "BindAddress", kStr, 0, ""},
+        {ServiceStatusLevel, kMachine, "TCPPortInfo", "StatusLevel", kInt, -1, ""},
         {Debug, kMachine, "Debug", "Debug", kInt, 0, ""},
         {SmtpHost, kMachine, "STMP", "Host", kStr, 0, ""},
         {SmtpUsername, kMachine, "STMP", "Username", kStr, 0, ""},

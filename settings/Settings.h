@@ -26,6 +26,8 @@ enum class Setting {
     ServiceDataBits,
     ServiceStopBits,
     ServicePortNumber,
+    ServiceBindAddress, // empty: every local address
+    ServiceStatusLevel, // log lines up to this level go to the monitors; negative: none
     Debug,
     SmtpHost,
     SmtpUsername,

@@ -1,0 +1,16 @@
+#pragma once
+// Where the collector's routines send their log lines: a text and its level (0 errors and
+// lifecycle, 1 serial setup and frames, 2 routine steps, 5 details, 6 mail arithmetic, 7 per-frame
+// relay and table steps). Whether a line is written is the sink's business.
+
+#include <string_view>
+
+namespace lw {
+
+class LogSink {
+public:
+    virtual ~LogSink() = default;
+    virtual void Log(std::string_view text, int level) = 0;
+};
+
+} // namespace lw

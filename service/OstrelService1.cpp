@@ -1,0 +1,223 @@
+#include "OstrelService1.h"
+
+#include <QFile>
+#include <QHostAddress>
+#include <QThread>
+#include <stdexcept>
+
+#include "FileDate.h"
+#include "LocaleFormats.h"
+#include "Paths.h"
+#include "Settings.h"
+#include "TankTableFile.h"
+
+namespace lw {
+namespace {
+
+constexpr int kPollIntervalMs = 1000;
+constexpr int kReceiveTimeoutMs = 1000;
+
+std::filesystem::path folderPath() {
+    return QFile::encodeName(programFolder()).toStdString();
+}
+
+QString fileIn(std::string_view name) {
+    return programFile(QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
+}
+
+std::filesystem::path filePath(std::string_view name) {
+    return QFile::encodeName(fileIn(name)).toStdString();
+}
+
+} // namespace
+
+OstrelService1::OstrelService1(ServiceLog& log, const Formats& formats, const Clock& clock,
+                               QObject* parent)
+    : QObject(parent), log_(log), formats_(formats), clock_(clock),
+      Profile1_(SettingsScope::Machine), pollFile_(PollTanks_, programFile(kPollListFileName)),
+      IdTCPServer1_(programFolder(), [this](const QString& text, int level) { Log(text, level); }),
+      pipeline_(folderPath(), formats, log, *this, PollTanks_) {
+    // Log lines may come from other threads; status blocks leave from the relay's own.
+    log_.setObserver([this](const std::string& line, int level) {
+        const QString text = QString::fromStdString(line);
+        if (QThread::currentThread() == thread())
+            IdTCPServer1_.sendStatus(text, level);
+        else
+            QMetaObject::invokeMethod(
+                this, [this, text, level] { IdTCPServer1_.sendStatus(text, level); },
+                Qt::QueuedConnection);
+    });
+
+    Timer2_.setSingleShot(true);
+    Timer2_.setInterval(kReceiveTimeoutMs);
+    connect(&Timer2_, &QTimer::timeout, this, [this] { pipeline_.Timer2Timer(); });
+    PollModbus_.setInterval(kPollIntervalMs);
+    connect(&PollModbus_, &QTimer::timeout, this, &OstrelService1::PollModbusTimer);
+
+    connect(&ApdComPort1_, &SerialPort::dataReceived, this, [this](const QByteArray& bytes) {
+        pipeline_.ApdComPort1TriggerAvail(
+            std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.constData()),
+                                     static_cast<size_t>(bytes.size())));
+    });
+    connect(&ApdComPort1_, &SerialPort::portOpened, this,
+            [this](int n) { Log(QStringLiteral("Com Port %1 Open.").arg(n), 0); });
+    connect(&ApdComPort1_, &SerialPort::portClosed, this,
+            [this](int n) { Log(QStringLiteral("Com Port %1 Close.").arg(n), 0); });
+    // A vanished device closes the port; the next poll tick opens it again once it is back.
+    connect(&ApdComPort1_, &SerialPort::errorOccurred, this, [this] {
+        Log(QStringLiteral("ERROR: COM%1: %2")
+                .arg(ApdComPort1_.portNumber())
+                .arg(ApdComPort1_.errorString()),
+            0);
+    });
+}
+
+OstrelService1::~OstrelService1() {
+    log_.setObserver({});
+    Log(QStringLiteral("ServiceDestroy."), 5);
+}
+
+void OstrelService1::ServiceCreate() {
+    pinToFirstProcessor();
+    openSchedule();
+    pipeline_.loadLastData();
+    Log(QStringLiteral("InitializeCriticalSection"), 0);
+    Log(QStringLiteral("Profile1.Create"), 2);
+    TCPInit();
+    Log(QStringLiteral("TCPInit"), 2);
+    ComPortInit();
+    Log(QStringLiteral("ComPortInitInit"), 2);
+    PollModbus_.start();
+}
+
+void OstrelService1::openSchedule() {
+    ScheduleData_.emplace();
+    const QString file = fileIn(kEmailFile);
+    if (!QFile::exists(file))
+        return;
+    try {
+        EmailFileDate_ = FileDate(file);
+        lw::loadSchedule(ScheduleData_, filePath(kEmailFile), formats_);
+    } catch (const std::exception& e) {
+        Log(QStringLiteral("ERROR: Email.txt: %1").arg(QString::fromLocal8Bit(e.what())), 0);
+    }
+}
+
+void OstrelService1::TCPInit() {
+    const int port = readInteger(Profile1_, Setting::ServicePortNumber);
+    const QString bind = readString(Profile1_, Setting::ServiceBindAddress).trimmed();
+    IdTCPServer1_.setStatusLevel(readInteger(Profile1_, Setting::ServiceStatusLevel));
+    IdTCPServer1_.TCPInit(port,
+                          bind.isEmpty() ? QHostAddress(QHostAddress::Any) : QHostAddress(bind));
+}
+
+void OstrelService1::ComPortInit() {
+    Log(QStringLiteral("Debug"), 1);
+    log_.setDebugLevel(readInteger(Profile1_, Setting::Debug));
+    Log(QStringLiteral("portNumber"), 1);
+    const SerialSettings settings = readSerialSettings(Profile1_, SettingsScope::Machine);
+    const int n = settings.comNumber;
+    Log(QStringLiteral("Port Available"), 1);
+    if (!SerialPort::isAvailable(n)) {
+        Log(QStringLiteral("2Could not open COM port%1.").arg(n), 0);
+        SetupPollModbus();
+        return;
+    }
+    Log(QStringLiteral("ComNumber%1.").arg(ApdComPort1_.portNumber()), 1);
+    ApdComPort1_.setPortNumber(n); // a failed reopen leaves it closed: opened below
+    pipeline_.setPortNumber(n);
+    for (const char* name : {"Baud", "Parity", "DataBits", "StopBits"})
+        Log(QStringLiteral("%1%2.").arg(QLatin1String(name)).arg(n), 1);
+    const SerialPort::LineSettings line{settings.baud, parityText(settings.parity),
+                                        settings.dataBits, settings.stopBits};
+    if (!ApdComPort1_.setLineSettings(line)) {
+        Log(QStringLiteral("3Could not open COM port%1.").arg(n), 0);
+        SetupPollModbus();
+        return;
+    }
+    Log(QStringLiteral("COM port %1 setup done.").arg(n), 1);
+    if (ApdComPort1_.open())
+        Log(QStringLiteral("COM port %1 open.").arg(n), 1);
+    else
+        Log(QStringLiteral("1Could not open COM port%1.").arg(n), 0);
+    SetupPollModbus();
+}
+
+void OstrelService1::SetupPollModbus() {
+    Log(QStringLiteral("SetupPollModbus."), 2);
+    QString problem;
+    if (!pollFile_.SetupPollModbus())
+        problem = QFile::exists(programFile(kPollListFileName))
+                      ? QStringLiteral("ERROR: %1 could not be read.")
+                      : QStringLiteral("ERROR: %1 missing: no unit is polled.");
+    // Retried every second while the port is closed: each fault is logged once.
+    if (problem != pollFileProblem_ && !problem.isEmpty())
+        Log(problem.arg(QLatin1String(kPollListFileName)), 0);
+    pollFileProblem_ = problem;
+}
+
+void OstrelService1::PollModbusTimer() {
+    Log(QStringLiteral("PollModbusTimer"), 2);
+    Log(QStringLiteral("PollModbusTimer."), 2);
+    if (readInteger(Profile1_, Setting::ServiceChange) == 1) {
+        Log(QStringLiteral("PollModbusTimer-ServiceChange"), 2);
+        try {
+            writeInteger(Profile1_, Setting::ServiceChange, 0);
+        } catch (const ProfileError& e) {
+            Log(QStringLiteral("ERROR: ServiceChange: %1").arg(QString::fromLocal8Bit(e.what())),
+                0);
+        }
+        TCPInit();
+        ComPortInit();
+        Log(QStringLiteral("Settings Changed"), 1);
+    }
+    Log(QStringLiteral("PollModbusTimer-Open"), 2);
+    if (ApdComPort1_.isOpen())
+        pollNext();
+    else
+        ComPortInit();
+    Log(QStringLiteral("PollModbusTimer-Done"), 2);
+}
+
+void OstrelService1::pollNext() {
+    if (pollFile_.reloadIfChanged())
+        Log(QStringLiteral("SetupPollModbus."), 2);
+    const auto poll = PollTanks_.next();
+    if (!poll)
+        return;
+    const int refused = ApdComPort1_.putBytes(poll->request);
+    for (int i = 0; i < refused; ++i)
+        Log(QStringLiteral("PutChar Error"), 0);
+    log_.Log(pollLogText(now(), formats_, poll->address), 2);
+}
+
+bool OstrelService1::answerSignalTest(const FrameBuffer& rx) {
+    return TestWirelessReply(ApdComPort1_, rx);
+}
+
+void OstrelService1::forward(std::span<const uint8_t, kBufferSize> block) {
+    IdTCPServer1_.forward(block);
+}
+
+const TankTable& OstrelService1::tankList() {
+    Log(QStringLiteral("FileDate."), 5);
+    const QString file = fileIn(kLiveDataFile);
+    const std::optional<double> date = FileDate(file);
+    if (!date)
+        throw std::runtime_error("LiveData.txt cannot be examined");
+    if (date != LiveDataFileDate_) {
+        loadTankTable(LiveData_, filePath(kLiveDataFile), formats_);
+        LiveDataFileDate_ = date;
+    }
+    return LiveData_;
+}
+
+void OstrelService1::SendAlarmEmail(const AlarmEmailArgs&) {
+    Log(QStringLiteral("SendAlarmEmail."), 5);
+}
+
+void OstrelService1::Log(const QString& text, int level) {
+    log_.Log(text.toStdString(), level);
+}
+
+} // namespace lw

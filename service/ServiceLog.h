@@ -1,0 +1,45 @@
+#pragma once
+// The collector's log "OstrelServiceLog.txt": one line per call whose level is not above the
+// debug level, each written by its own open-append-close so the file may be read or removed
+// while the service runs (the next line creates it again). Lines from several threads are
+// serialised, so none is lost. A file that cannot be written drops the line silently.
+
+#include <atomic>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <string>
+
+#include "Formats.h"
+#include "LogSink.h"
+
+namespace lw {
+
+inline constexpr char kServiceLogFile[] = "OstrelServiceLog.txt";
+
+class ServiceLog final : public LogSink {
+public:
+    using Clock = std::function<double()>;
+    // Told of every call, written or not, with the line as the file would hold it (date-time,
+    // a blank, the text; no line end).
+    using LineObserver = std::function<void(const std::string& line, int level)>;
+
+    ServiceLog(std::filesystem::path file, Formats formats, Clock now);
+
+    // Lines above this level are not written; a negative level writes nothing at all.
+    void setDebugLevel(int level) { debugLevel_ = level; }
+    int debugLevel() const { return debugLevel_; }
+    void setObserver(LineObserver observer);
+
+    void Log(std::string_view text, int level) override;
+
+private:
+    std::filesystem::path file_;
+    Formats formats_;
+    Clock now_;
+    std::atomic<int> debugLevel_{0};
+    LineObserver observer_;
+    std::mutex writeLock_;
+};
+
+} // namespace lw

@@ -1,0 +1,103 @@
+// OstrelService: the collector. Without switches it runs in the foreground until SIGTERM or
+// SIGINT; INSTALL and UNINSTALL manage its systemd unit, SILENT keeps them quiet.
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QSocketNotifier>
+#include <QString>
+#include <csignal>
+#include <cstdio>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include "Clock.h"
+#include "LocaleFormats.h"
+#include "OstrelService1.h"
+#include "Paths.h"
+#include "ServiceInstaller.h"
+#include "ServiceLog.h"
+
+namespace {
+
+struct Switches {
+    bool install = false;
+    bool uninstall = false;
+    bool silent = false;
+    bool valid = true;
+};
+
+// Switches are words, in any case, with or without a leading '/', '-' or "--".
+Switches parseSwitches(const QStringList& args) {
+    Switches s;
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        QString word = args[i];
+        while (word.startsWith('-') || word.startsWith('/'))
+            word.remove(0, 1);
+        word = word.toUpper();
+        if (word == QLatin1String("INSTALL"))
+            s.install = true;
+        else if (word == QLatin1String("UNINSTALL"))
+            s.uninstall = true;
+        else if (word == QLatin1String("SILENT"))
+            s.silent = true;
+        else
+            s.valid = false;
+    }
+    s.valid = s.valid && !(s.install && s.uninstall);
+    return s;
+}
+
+// SIGTERM and SIGINT stop the service; SIGHUP is taken so that a closing terminal does not
+// end it. They are read from a descriptor on the event loop, where the service lives.
+int blockStopSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGHUP);
+    sigprocmask(SIG_BLOCK, &set, nullptr);
+    return signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    // Before Qt starts any thread, so that every thread inherits the mask.
+    const int signalFd = blockStopSignals();
+    QCoreApplication app(argc, argv);
+    const Switches switches = parseSwitches(app.arguments());
+    if (!switches.valid) {
+        std::fprintf(stderr, "usage: OstrelService [INSTALL | UNINSTALL] [SILENT]\n");
+        return 2;
+    }
+    if (switches.install)
+        return lw::installService(switches.silent);
+    if (switches.uninstall)
+        return lw::uninstallService(switches.silent);
+
+    const lw::Formats formats = lw::formatsFromLocale();
+    const lw::SystemClock clock;
+    lw::ServiceLog log(QFile::encodeName(lw::programFile(lw::kServiceLogFile)).toStdString(),
+                       formats, [&clock] { return clock.now(); });
+    {
+        lw::OstrelService1 service(log, formats, clock);
+        service.ServiceCreate();
+
+        QSocketNotifier notifier(signalFd, QSocketNotifier::Read);
+        QObject::connect(&notifier, &QSocketNotifier::activated, &app, [&] {
+            signalfd_siginfo info;
+            while (::read(signalFd, &info, sizeof info) == sizeof info) {
+                if (info.ssi_signo == SIGTERM || info.ssi_signo == SIGINT) {
+                    log.Log("Service Stop", 0);
+                    app.quit();
+                }
+            }
+        });
+        log.Log("Service Start", 0);
+        log.Log("Service Execute.", 0);
+        app.exec();
+        log.Log("Service Execute Terminated.", 0);
+    }
+    ::close(signalFd);
+    return 0;
+}

@@ -1,0 +1,81 @@
+// INSTALL and UNINSTALL of the collector's systemd unit, with a unit folder of the test's own
+// and a stand-in systemctl that records how it was called.
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include "ServiceProcess.h"
+
+using namespace lw::test;
+
+namespace {
+
+class Install : public ServiceTest {
+protected:
+    void SetUp() override {
+        ServiceTest::SetUp();
+        std::filesystem::create_directories(units);
+        setSystemctl(0);
+    }
+    // The stand-in appends its arguments to a file and exits with `code`.
+    void setSystemctl(int code) {
+        std::ofstream(systemctl) << "#!/bin/sh\necho \"$*\" >> '" << calls.string()
+                                 << "'\necho 'systemctl says no' >&2\nexit " << code << "\n";
+        ::chmod(systemctl.c_str(), 0755);
+    }
+    // Exit code, with standard output and error of the run in `output`.
+    int run(const std::string& args) {
+        const std::string command = "OSTREL_UNIT_DIR='" + units.string() + "' OSTREL_SYSTEMCTL='" +
+                                    systemctl.string() + "' " LEVELWATCH_BIN_DIR "/OstrelService " +
+                                    args + " > '" + (root / "out").string() + "' 2>&1";
+        const int status = std::system(command.c_str());
+        output = readWholeFile((root / "out").string());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    std::string callsMade() {
+        const std::string text = readWholeFile(calls.string());
+        std::filesystem::remove(calls);
+        return text;
+    }
+
+    const std::filesystem::path units = root / "units";
+    const std::filesystem::path unit = units / "OstrelService1.service";
+    const std::filesystem::path systemctl = root / "systemctl";
+    const std::filesystem::path calls = root / "calls";
+    std::string output;
+};
+
+} // namespace
+
+TEST_F(Install, InstallWritesAndEnablesTheUnitUninstallDisablesAndRemovesIt) {
+    ASSERT_EQ(run("INSTALL"), 0) << output;
+    EXPECT_EQ(output, "Service installed successfully.\n");
+    EXPECT_EQ(callsMade(), "daemon-reload\nenable OstrelService1.service\n");
+    const std::string text = readWholeFile(unit.string());
+    for (const char* line :
+         {"Description=Provides Levelwatching for Ostrel Instruments gauges.",
+          "Environment=OSTREL_HOME=/var/lib/ostrel", "Restart=on-failure",
+          "ExecStart=" LEVELWATCH_BIN_DIR "/OstrelService", "WantedBy=multi-user.target"})
+        EXPECT_TRUE(hasLine(text, line)) << line;
+    EXPECT_FALSE(std::filesystem::exists(file("LastData.txt"))) << "no service run on install";
+
+    ASSERT_EQ(run("/uninstall -silent"), 0) << output;
+    EXPECT_EQ(output, "");
+    EXPECT_EQ(callsMade(), "disable OstrelService1.service\ndaemon-reload\n");
+    EXPECT_FALSE(std::filesystem::exists(unit));
+}
+
+TEST_F(Install, FailuresEndWithAnErrorAndSilentKeepsThemQuiet) {
+    EXPECT_EQ(run("UNINSTALL"), 1);
+    EXPECT_NE(output.find("not installed"), std::string::npos) << output;
+
+    setSystemctl(1);
+    EXPECT_EQ(run("INSTALL SILENT"), 1);
+    EXPECT_EQ(output, "");
+    EXPECT_EQ(run("INSTALL"), 1);
+    EXPECT_NE(output.find("systemctl says no"), std::string::npos) << output;
+
+    EXPECT_EQ(run("INSTALL UNINSTALL"), 2);
+    EXPECT_EQ(run("REINSTALL"), 2);
+}

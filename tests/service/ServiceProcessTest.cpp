@@ -1,0 +1,264 @@
+// The collector as a process on an emulated serial line: what it stores, logs and relays, and
+// how it keeps going when its port, settings or files misbehave.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <poll.h>
+
+#include "FrameBuffer.h"
+#include "ServiceProcess.h"
+
+using namespace lw;
+using namespace lw::test;
+
+namespace {
+
+// Days since 1899-12-30 of the machine's clock, to the millisecond, as the service stamps
+// frames (local time).
+double localNow() {
+    timespec ts{};
+    ::clock_gettime(CLOCK_REALTIME, &ts);
+    std::tm local{};
+    localtime_r(&ts.tv_sec, &local);
+    const double seconds = static_cast<double>(ts.tv_sec + local.tm_gmtoff) + ts.tv_nsec / 1e9;
+    return seconds / 86400.0 + 25569.0;
+}
+
+FrameBuffer savedBlock(const std::string& path) {
+    FrameBuffer rx;
+    const std::string bytes = readWholeFile(path);
+    std::memcpy(rx.block(), bytes.data(), std::min<size_t>(bytes.size(), kBufferSize));
+    return rx;
+}
+
+std::vector<std::string> historyFiles(const std::filesystem::path& folder, const std::string& id) {
+    std::vector<std::string> found;
+    for (const auto& e : std::filesystem::directory_iterator(folder)) {
+        const std::string name = e.path().filename().string();
+        if (name.size() > 9 && name.substr(9) == "-" + id + ".txt")
+            found.push_back(e.path().string());
+    }
+    return found;
+}
+
+int lineCount(const std::string& text) {
+    return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+}
+
+} // namespace
+
+TEST_F(ServiceTest, CollectsFramesIntoItsTableHistoryAndSavedFrames) {
+    writeSettings({{"Debug", {{"Debug", "7"}}}});
+    writeFile("OstrelServicePoll.txt", "1\r\n2\r\n");
+    startSim({"--unit", "1:R200S", "--unit", "2:R300D:2,77"});
+    const double started = localNow();
+    startService();
+
+    ASSERT_TRUE(waitUntil([&] {
+        const std::string table = readWholeFile(file("LastData.txt"));
+        return table.find("\r\n1\t") != std::string::npos &&
+               table.find("\r\n77\t") != std::string::npos;
+    })) << log();
+    ASSERT_TRUE(waitUntil([&] { return !historyFiles(home, "77").empty(); }));
+
+    for (const std::string id : {"1", "2"}) {
+        SCOPED_TRACE(id);
+        const std::string saved = readWholeFile(file("LastData-" + id + ".bin"));
+        ASSERT_EQ(saved.size(), 255u);
+        const FrameBuffer rx = savedBlock(file("LastData-" + id + ".bin"));
+        EXPECT_TRUE(shortCrcMatches(rx) || longCrcMatches(rx));
+        EXPECT_GT(blockTime(rx), started - 1.0 / 1440);
+        EXPECT_LT(blockTime(rx), localNow() + 1.0 / 1440);
+    }
+    for (const std::string id : {"1", "2", "77"}) {
+        SCOPED_TRACE(id);
+        const auto files = historyFiles(home, id);
+        ASSERT_EQ(files.size(), 1u);
+        const std::string text = readWholeFile(files[0]);
+        EXPECT_EQ(text.rfind("DateTime\tStatus\tLevel\tVolume\tTemperature\tInput1\tInput2\t", 0),
+                  0u);
+        EXPECT_GE(lineCount(text), 2);
+    }
+    for (const char* line :
+         {"InitializeCriticalSection", "ComPortInitInit", "Serial Data Received on COM1.",
+          "Send List.", "Alarms R2S.", "Alarms R3D.", "ERROR: Alarm Change: R200", "LastDataSave"})
+        EXPECT_TRUE(logHas(line)) << line;
+    stopService();
+    EXPECT_TRUE(logHas("ServiceDestroy."));
+}
+
+TEST_F(ServiceTest, DebugLevelChoosesTheLinesWritten) {
+    struct Case {
+        int debug;
+        std::vector<std::string> written, notWritten;
+    };
+    const Case cases[] = {
+        {0,
+         {"InitializeCriticalSection", "Service Start", "Service Execute.", "Com Port 1 Open."},
+         {"Profile1.Create", "Serial Data Received", "PollModbusTimer"}},
+        {1,
+         {"Serial Data Received on COM1.", "Save LastData.", "COM port 1 open."},
+         {"PollModbusTimer", "Alarms R2S.", "Send List."}},
+        // Until the level is read, it is 0: the first lines of start-up are written anyway.
+        {-1, {"InitializeCriticalSection"}, {"Service Start", "Com Port 1 Open."}},
+    };
+    writeFile("OstrelServicePoll.txt", "1\r\n");
+    startSim({"--unit", "1:R200S"});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.debug);
+        std::filesystem::remove(file("OstrelServiceLog.txt"));
+        std::filesystem::remove(file("LastData-1.bin"));
+        writeSettings({{"Debug", {{"Debug", std::to_string(c.debug)}}}});
+        startService();
+        ASSERT_TRUE(waitFile("LastData-1.bin"));
+        service->signal(SIGTERM);
+        ASSERT_EQ(service->waitExit(20000), 0);
+        for (const std::string& line : c.written)
+            EXPECT_TRUE(logHas(line)) << line;
+        for (const std::string& line : c.notWritten)
+            EXPECT_FALSE(logHas(line)) << line;
+    }
+}
+
+TEST_F(ServiceTest, BadCrcIsLoggedAndNeitherStoredNorSaved) {
+    writeSettings();
+    writeFile("OstrelServicePoll.txt", "1\r\n");
+    startSim({"--unit", "1:R200S", "--bad-crc", "1"});
+    startService();
+    ASSERT_TRUE(waitLog("CRC Error."));
+    ASSERT_TRUE(waitUntil([&] { return log().find(" CRC Error.") != log().rfind(" CRC Error."); }));
+    EXPECT_FALSE(std::filesystem::exists(file("LastData-1.bin")));
+    EXPECT_EQ(lineCount(readWholeFile(file("LastData.txt"))), 1); // the header alone
+    stopService();
+}
+
+TEST_F(ServiceTest, ServiceChangeMovesThePortAndIsReset) {
+    writeSettings({{"Debug", {{"Debug", "1"}}}});
+    writeFile("OstrelServicePoll.txt", "1\r\n7\r\n");
+    startSim({"--unit", "1:R200S"}, 1);
+    startSim({"--unit", "7:R200S"}, 2);
+    startService();
+    ASSERT_TRUE(waitFile("LastData-1.bin"));
+
+    writeSettings({{"Debug", {{"Debug", "1"}}},
+                   {"ComPortInfo", {{"ComNumber", "2"}}},
+                   {"General", {{"ServiceChange", "1"}}}});
+    ASSERT_TRUE(waitLog("Settings Changed"));
+    EXPECT_TRUE(
+        waitUntil([&] { return settingsText().find("ServiceChange=0") != std::string::npos; }));
+    EXPECT_TRUE(waitFile("LastData-7.bin"));
+    EXPECT_TRUE(logHas("Com Port 1 Close."));
+    EXPECT_TRUE(logHas("Com Port 2 Open."));
+    stopService();
+}
+
+TEST_F(ServiceTest, MissingPortIsOpenedOnceItAppears) {
+    writeSettings();
+    writeFile("OstrelServicePoll.txt", "1\r\n");
+    startService();
+    ASSERT_TRUE(waitLog("2Could not open COM port1."));
+    EXPECT_TRUE(service->running());
+
+    startSim({"--unit", "1:R200S"});
+    EXPECT_TRUE(waitLog("Com Port 1 Open.", 5000));
+    EXPECT_TRUE(waitFile("LastData-1.bin"));
+    stopService();
+}
+
+TEST_F(ServiceTest, UnpluggedDeviceIsReopenedWhenItReturnsAndNothingStoredIsLost) {
+    writeSettings();
+    writeFile("OstrelServicePoll.txt", "1\r\n");
+    startSim({"--unit", "1:R200S"});
+    startService();
+    ASSERT_TRUE(waitFile("LastData-1.bin"));
+    ASSERT_TRUE(waitUntil([&] { return !historyFiles(home, "1").empty(); }));
+    const std::string history = readWholeFile(historyFiles(home, "1")[0]);
+
+    sims.back()->kill(SIGKILL);
+    ASSERT_TRUE(waitLog("Com Port 1 Close."));
+    EXPECT_TRUE(service->running());
+    std::filesystem::remove(linkPath(1)); // a killed emulator leaves its link behind
+
+    const double replugged = localNow();
+    startSim({"--unit", "1:R200S"});
+    EXPECT_TRUE(waitUntil([&] {
+        return blockTime(savedBlock(file("LastData-1.bin"))) > replugged;
+    })) << log();
+    EXPECT_EQ(readWholeFile(historyFiles(home, "1")[0]).rfind(history, 0), 0u);
+    EXPECT_NE(readWholeFile(file("LastData.txt")).find("\r\n1\t"), std::string::npos);
+    stopService();
+}
+
+TEST_F(ServiceTest, RelayClientGetsSavedFramesThenLiveBlocks) {
+    writeSettings();
+    writeFile("OstrelServicePoll.txt", "3\r\n12\r\n");
+    startSim({"--unit", "3:R200S", "--unit", "12:R200S"});
+    startService();
+    ASSERT_TRUE(waitFile("LastData-3.bin"));
+    ASSERT_TRUE(waitFile("LastData-12.bin"));
+    // No frames while the client catches up, so the saved ones are all it can get first.
+    sims.back()->kill(SIGKILL);
+    ASSERT_TRUE(waitLog("Com Port 1 Close."));
+
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<uint16_t>(tcpPort));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    auto readBlock = [&] {
+        FrameBuffer rx;
+        size_t got = 0;
+        while (got < kBufferSize) {
+            pollfd p{fd, POLLIN, 0};
+            if (::poll(&p, 1, 20000) <= 0)
+                break;
+            const ssize_t n = ::read(fd, rx.block() + got, kBufferSize - got);
+            if (n <= 0)
+                break;
+            got += static_cast<size_t>(n);
+        }
+        EXPECT_EQ(got, static_cast<size_t>(kBufferSize));
+        return rx;
+    };
+    for (const std::string id : {"3", "12"}) {
+        const FrameBuffer rx = readBlock();
+        EXPECT_EQ(std::to_string(RxInput(rx, 8)), id);
+        EXPECT_EQ(readWholeFile(file("LastData-" + id + ".bin")),
+                  std::string(reinterpret_cast<const char*>(rx.block()), kBufferSize));
+    }
+
+    const double replugged = localNow();
+    startSim({"--unit", "3:R200S", "--unit", "12:R200S"});
+    const FrameBuffer live = readBlock();
+    ::close(fd);
+    EXPECT_TRUE(shortCrcMatches(live));
+    EXPECT_GT(blockTime(live), replugged);
+    stopService();
+}
+
+TEST_F(ServiceTest, StartsWithBrokenFilesLogsThemAndKeepsGoodRows) {
+    writeSettings();
+    const std::string header =
+        "ID\tTankName\tStatus\tLevel\tVolume\tTemperature\tLevelBelow\tVolumeBelow\tLevelAbove\t"
+        "VolumeAbove\tInput1\tInput2\tAlarm1\tAlarm2\tAlarm3\tAlarm4\tRelay1\tRelay2\tRelay3\t"
+        "Relay4\tBatDisplay\tBatSender\tDateTime\tComType\tDispType\r\n";
+    writeFile("LastData.txt",
+              header + "500\t\t0\t12.5\r\n501\t\t0\t7\r\n502\t\t0\tnot a number\r\n");
+    writeFile("LiveData.txt", "garbage\tno\r\n1\t\tx\ty\r\n");
+    writeFile("Email.txt", "Email\tDataType\r\nsomeone@example.com\tevery day\r\n");
+    writeFile("OstrelServicePoll.txt", "junk\r\n1\r\n");
+    startSim({"--unit", "1:R200S"});
+    startService();
+
+    ASSERT_TRUE(waitLog("ERROR: Alarm Change: R200"));
+    ASSERT_TRUE(waitUntil(
+        [&] { return readWholeFile(file("LastData.txt")).find("\r\n1\t") != std::string::npos; }));
+    EXPECT_TRUE(logHas("ERROR: LastData.txt"));
+    EXPECT_TRUE(logHas("ERROR: Email.txt"));
+    const std::string table = readWholeFile(file("LastData.txt"));
+    for (const char* row : {"\r\n500\t\t0\t12.5\t", "\r\n501\t\t0\t7\t", "\r\n1\t"})
+        EXPECT_NE(table.find(row), std::string::npos) << row;
+    stopService();
+}
