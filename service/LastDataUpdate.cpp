@@ -208,7 +208,9 @@ void LastDataUpdate::sendAlarmEmail(const TankRecord& row, const std::string& id
 
 void LastDataUpdate::save() {
     try {
-        saveTankTable(LastData_, file_, formats_);
+        // Rewritten after every frame, like the history files appended without a flush: a
+        // flush per frame would hold up reception for the disk.
+        saveTankTable(LastData_, file_, formats_, Durability::Atomic);
     } catch (const std::exception& e) {
         // The rows stay in memory and go out with the next save.
         log_.Log(std::string(kLastDataError) + e.what(), 0);

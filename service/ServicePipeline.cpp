@@ -65,7 +65,8 @@ void ServicePipeline::saveFrame(uint16_t id, const FrameBuffer& rx) {
     const std::filesystem::path file = savedFramePath(folder_, id);
     // Replaced whole, so a monitor's catch-up never reads half a block.
     const std::error_code error = replaceFileAtomically(
-        file, std::string_view(reinterpret_cast<const char*>(rx.block()), kBufferSize));
+        file, std::string_view(reinterpret_cast<const char*>(rx.block()), kBufferSize),
+        Durability::Atomic);
     if (error)
         log_.Log("ERROR: " + file.filename().string() + ": " + error.message(), 0);
 }

@@ -38,7 +38,8 @@ bool writeAll(int fd, std::string_view bytes) {
 
 } // namespace
 
-std::error_code replaceFileAtomically(const std::filesystem::path& file, std::string_view bytes) {
+std::error_code replaceFileAtomically(const std::filesystem::path& file, std::string_view bytes,
+                                      Durability durability) {
     std::filesystem::path temp;
     int fd = -1;
     for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
@@ -52,7 +53,7 @@ std::error_code replaceFileAtomically(const std::filesystem::path& file, std::st
 
     struct stat old {};
     bool ok = (::stat(file.c_str(), &old) != 0 || ::fchmod(fd, old.st_mode & 07777) == 0) &&
-              writeAll(fd, bytes) && ::fsync(fd) == 0;
+              writeAll(fd, bytes) && (durability == Durability::Atomic || ::fsync(fd) == 0);
     std::error_code error = ok ? std::error_code{} : lastError();
     if (::close(fd) != 0 && ok) {
         ok = false;

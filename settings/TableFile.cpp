@@ -238,8 +238,9 @@ std::string readWholeFile(const std::filesystem::path& file) {
     return bytes;
 }
 
-void writeWholeFile(const std::filesystem::path& file, std::string_view bytes) {
-    if (const std::error_code error = replaceFileAtomically(file, bytes))
+void writeWholeFile(const std::filesystem::path& file, std::string_view bytes,
+                    Durability durability) {
+    if (const std::error_code error = replaceFileAtomically(file, bytes, durability))
         throw std::filesystem::filesystem_error("Cannot write file", file, error);
 }
 

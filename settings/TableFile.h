@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "AtomicFile.h"
 #include "Formats.h"
 #include "RowFields.h"
 
@@ -71,7 +72,8 @@ private:
 // The whole file as bytes; throws std::filesystem::filesystem_error when it cannot be read.
 std::string readWholeFile(const std::filesystem::path& file);
 // Replaces the file atomically; throws std::filesystem::filesystem_error when it cannot.
-void writeWholeFile(const std::filesystem::path& file, std::string_view bytes);
+void writeWholeFile(const std::filesystem::path& file, std::string_view bytes,
+                    Durability durability = Durability::Flushed);
 
 template <class Row>
 std::string tableText(const std::vector<Row>& rows, std::span<const RowField<Row>> fields,

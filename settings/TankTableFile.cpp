@@ -4,8 +4,9 @@
 
 namespace lw {
 
-void saveTankTable(const TankTable& table, const std::filesystem::path& file, const Formats& f) {
-    writeWholeFile(file, tableText(table.rows(), tankRowFields(), f));
+void saveTankTable(const TankTable& table, const std::filesystem::path& file, const Formats& f,
+                   Durability durability) {
+    writeWholeFile(file, tableText(table.rows(), tankRowFields(), f), durability);
 }
 
 void loadTankTable(TankTable& table, const std::filesystem::path& file, const Formats& f) {

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string_view>
 
+#include "AtomicFile.h"
 #include "Formats.h"
 #include "TankTable.h"
 
@@ -13,7 +14,8 @@ inline constexpr std::string_view kLiveDataFile = "LiveData.txt";
 inline constexpr std::string_view kLastDataFile = "LastData.txt";
 
 // Writes the 25 columns of every row, replacing the file atomically.
-void saveTankTable(const TankTable& table, const std::filesystem::path& file, const Formats& f);
+void saveTankTable(const TankTable& table, const std::filesystem::path& file, const Formats& f,
+                   Durability durability = Durability::Flushed);
 // Replaces the rows with the file's; a file without any line changes nothing. Errors as in
 // readTableText: the rows read before the error stay in the table.
 void loadTankTable(TankTable& table, const std::filesystem::path& file, const Formats& f);
