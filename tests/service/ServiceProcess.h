@@ -25,16 +25,6 @@
 
 namespace lw::test {
 
-template <typename Condition> bool waitUntil(Condition condition, int timeoutMs = 20000) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
-
 // A TCP port that nothing listens on at the moment.
 inline int freeTcpPort() {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -47,60 +37,6 @@ inline int freeTcpPort() {
     ::close(fd);
     return ntohs(a.sin_port);
 }
-
-// A started program with its environment; killed, if still running, when the object goes.
-class Process {
-public:
-    Process(std::vector<std::string> args, const std::map<std::string, std::string>& env) {
-        std::vector<std::string> envText;
-        for (char** e = environ; *e; ++e)
-            envText.emplace_back(*e);
-        for (const auto& [k, v] : env)
-            envText.push_back(k + "=" + v);
-        std::vector<char*> argv, envp;
-        for (std::string& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        for (std::string& e : envText)
-            envp.push_back(e.data());
-        envp.push_back(nullptr);
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::execve(argv[0], argv.data(), envp.data());
-            ::_exit(127);
-        }
-    }
-    ~Process() {
-        if (running())
-            signal(SIGKILL);
-        waitExit(10000);
-    }
-    Process(const Process&) = delete;
-    Process& operator=(const Process&) = delete;
-
-    void signal(int sig) { ::kill(pid_, sig); }
-    bool running() {
-        if (pid_ <= 0 || status_)
-            return false;
-        int st = 0;
-        if (::waitpid(pid_, &st, WNOHANG) == pid_) {
-            status_ = st;
-            return false;
-        }
-        return true;
-    }
-    // The exit code, -1 for a signal; empty while it still runs after `timeoutMs`.
-    std::optional<int> waitExit(int timeoutMs) {
-        waitUntil([&] { return !running(); }, timeoutMs);
-        if (!status_)
-            return std::nullopt;
-        return WIFEXITED(*status_) ? WEXITSTATUS(*status_) : -1;
-    }
-
-private:
-    pid_t pid_ = -1;
-    std::optional<int> status_;
-};
 
 class ServiceTest : public ::testing::Test {
 protected:
@@ -156,10 +92,10 @@ protected:
     }
 
     void startService() {
-        service = std::make_unique<Process>(
+        service = std::make_unique<ChildProcess>(
             std::vector<std::string>{LEVELWATCH_BIN_DIR "/OstrelService"},
-            std::map<std::string, std::string>{{"OSTREL_HOME", home.string()},
-                                               {"OSTREL_SETTINGS_DIR", settingsDir.string()}});
+            ChildOptions{.env = {{"OSTREL_HOME", home.string()},
+                                 {"OSTREL_SETTINGS_DIR", settingsDir.string()}}});
     }
     // SIGTERM; the service must end cleanly with its closing lines.
     void stopService() {
@@ -189,7 +125,7 @@ protected:
     const std::filesystem::path settingsDir = root / "settings";
     int tcpPort = 0;
     std::vector<std::unique_ptr<SimProcess>> sims;
-    std::unique_ptr<Process> service;
+    std::unique_ptr<ChildProcess> service;
 };
 
 } // namespace lw::test

@@ -18,18 +18,9 @@ using namespace lw;
 using lw::test::hasLine;
 using lw::test::readWholeFile;
 using lw::test::SimProcess;
+using lw::test::waitUntil;
 
 namespace {
-
-template <typename Condition> bool waitUntil(Condition condition, int timeoutMs = 15000) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
-}
 
 std::string hex(const std::vector<uint8_t>& bytes) {
     std::string s;
