@@ -189,6 +189,9 @@ TEST_F(SerialLink, ADeviceThatVanishesMidReplyIsReopenedWhenItReturns) {
         link.poll();
         ASSERT_TRUE(waitFor([&] { return link.receiver.RxCount() > 0; }));
         sim.kill(SIGKILL);
+        // Unplugged: the device node goes too. A killed emulator leaves its link behind, and
+        // the pty number it points at is soon reused by other tests running in parallel.
+        QFile::remove(linkPath());
         ASSERT_TRUE(waitFor([&] { return closed.count() == 1; }));
     }
     EXPECT_FALSE(link.port.isOpen());

@@ -210,14 +210,20 @@ TEST_F(SerialPortTest, ANewNumberMovesAnOpenPort) {
 }
 
 TEST_F(SerialPortTest, ADeviceThatGoesAwayLeavesThePortCleanlyClosed) {
+    // The port is configured by a stable name, as a USB adapter's udev link is: pty numbers are
+    // reused at once by other tests running in parallel, a removed link is not.
+    const QString device = settingsDir.filePath("ttyUSB0");
     auto pty = std::make_unique<Pty>();
-    mapPort(1, pty->path());
+    ASSERT_TRUE(QFile::link(pty->path(), device));
+    mapPort(1, device);
     SerialPort port;
     QSignalSpy closed(&port, &SerialPort::portClosed);
     QSignalSpy errors(&port, &SerialPort::errorOccurred);
     ASSERT_TRUE(port.open());
 
-    pty.reset(); // the other end is gone, the device node with it
+    // Unplugged: the other end is gone, the device node with it.
+    ASSERT_TRUE(QFile::remove(device));
+    pty.reset();
     ASSERT_TRUE(waitFor([&] { return closed.count() == 1; }));
     EXPECT_FALSE(port.isOpen());
     EXPECT_EQ(port.error(), SerialPort::ResourceError);
@@ -228,9 +234,9 @@ TEST_F(SerialPortTest, ADeviceThatGoesAwayLeavesThePortCleanlyClosed) {
     EXPECT_FALSE(port.open());
     EXPECT_EQ(port.error(), SerialPort::DeviceNotFoundError);
 
-    // The device comes back under the same number.
+    // The device comes back under the same name.
     Pty again;
-    mapPort(1, again.path());
+    ASSERT_TRUE(QFile::link(again.path(), device));
     ASSERT_TRUE(port.open()) << port.errorString().toStdString();
     EXPECT_EQ(port.error(), SerialPort::NoError);
 }

@@ -91,6 +91,14 @@ protected:
         return *sims.back();
     }
 
+    // The emulator on link `n` pulled out: killed, and its device node gone with it. A killed
+    // emulator leaves its link behind, and the pty number it points at is soon reused by other
+    // tests running in parallel, which the service would then open.
+    void unplug(int n = 1) {
+        sims.back()->kill(SIGKILL);
+        std::filesystem::remove(linkPath(n));
+    }
+
     void startService() {
         service = std::make_unique<ChildProcess>(
             std::vector<std::string>{LEVELWATCH_BIN_DIR "/OstrelService"},

@@ -175,10 +175,9 @@ TEST_F(ServiceTest, UnpluggedDeviceIsReopenedWhenItReturnsAndNothingStoredIsLost
     ASSERT_TRUE(waitUntil([&] { return !historyFiles(home, "1").empty(); }));
     const std::string history = readWholeFile(historyFiles(home, "1")[0]);
 
-    sims.back()->kill(SIGKILL);
+    unplug(1);
     ASSERT_TRUE(waitLog("Com Port 1 Close."));
     EXPECT_TRUE(service->running());
-    std::filesystem::remove(linkPath(1)); // a killed emulator leaves its link behind
 
     const double replugged = localNow();
     startSim({"--unit", "1:R200S"});
@@ -198,7 +197,7 @@ TEST_F(ServiceTest, RelayClientGetsSavedFramesThenLiveBlocks) {
     ASSERT_TRUE(waitFile("LastData-3.bin"));
     ASSERT_TRUE(waitFile("LastData-12.bin"));
     // No frames while the client catches up, so the saved ones are all it can get first.
-    sims.back()->kill(SIGKILL);
+    unplug(1);
     ASSERT_TRUE(waitLog("Com Port 1 Close."));
 
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
