@@ -99,11 +99,13 @@ protected:
         std::filesystem::remove(linkPath(n));
     }
 
-    void startService() {
+    // `runAs`: a command that starts the service under another user (the tests run as root,
+    // whom folder permissions do not stop).
+    void startService(std::vector<std::string> runAs = {}) {
+        runAs.push_back(LEVELWATCH_BIN_DIR "/OstrelService");
         service = std::make_unique<ChildProcess>(
-            std::vector<std::string>{LEVELWATCH_BIN_DIR "/OstrelService"},
-            ChildOptions{.env = {{"OSTREL_HOME", home.string()},
-                                 {"OSTREL_SETTINGS_DIR", settingsDir.string()}}});
+            std::move(runAs), ChildOptions{.env = {{"OSTREL_HOME", home.string()},
+                                                   {"OSTREL_SETTINGS_DIR", settingsDir.string()}}});
     }
     // SIGTERM; the service must end cleanly with its closing lines.
     void stopService() {

@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <poll.h>
+#include <sys/stat.h>
 
 #include "FrameBuffer.h"
 #include "ServiceProcess.h"
@@ -259,5 +260,31 @@ TEST_F(ServiceTest, StartsWithBrokenFilesLogsThemAndKeepsGoodRows) {
     const std::string table = readWholeFile(file("LastData.txt"));
     for (const char* row : {"\r\n500\t\t0\t12.5\t", "\r\n501\t\t0\t7\t", "\r\n1\t"})
         EXPECT_NE(table.find(row), std::string::npos) << row;
+    stopService();
+}
+
+TEST_F(ServiceTest, ReadOnlyProgramFolderLogsTheFailedSavesAndKeepsTheTable) {
+    // Run as "nobody": root writes anywhere. The folder is not writable for the service; only the
+    // log file in it is, so that the failures can be read.
+    writeSettings({{"Debug", {{"Debug", "0"}}}});
+    const std::string table = "ID\tTankName\tStatus\tLevel\r\n500\t\t0\t12.5\r\n";
+    writeFile("LastData.txt", table);
+    writeFile("OstrelServicePoll.txt", "1\r\n");
+    writeFile("OstrelServiceLog.txt", "");
+    namespace fs = std::filesystem;
+    constexpr uid_t kNobody = 65534;
+    ASSERT_EQ(::chown(file("OstrelServiceLog.txt").c_str(), kNobody, kNobody), 0);
+    fs::permissions(home, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                              fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(settingsDir / "machine.ini", fs::perms::others_read, fs::perm_options::add);
+    SimProcess& sim = startSim({"--unit", "1:R200S"});
+    ASSERT_EQ(::chmod(fs::canonical(sim.path()).c_str(), 0666), 0);
+
+    startService({"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
+    ASSERT_TRUE(waitLog("ERROR: LastData-1.bin")) << log();
+    ASSERT_TRUE(waitLog("ERROR: LastData.txt")) << log();
+    EXPECT_TRUE(service->running());
+    EXPECT_EQ(readWholeFile(file("LastData.txt")), table);
+    EXPECT_FALSE(fs::exists(file("LastData-1.bin")));
     stopService();
 }
