@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -23,5 +24,14 @@ RelayBlock makeStatusBlock(std::string_view text);
 bool isStatusBlock(const RelayBlock& block);
 // The status text: the bytes after the prefix up to the first zero byte or the block's end.
 std::string statusText(const RelayBlock& block);
+
+// Saved-frame files in the program folder hold the last block of each unit: "LastData-" + the
+// tank ID in decimal + ".bin". The service writes them, its relay sends them to new monitors.
+inline constexpr std::string_view kSavedFramePrefix = "LastData-";
+inline constexpr std::string_view kSavedFrameSuffix = ".bin";
+std::string savedFrameFileName(uint64_t id);
+// The ID in a saved-frame file name as the service writes it (plain decimal, no sign, no leading
+// zero); empty for any other name.
+std::optional<uint64_t> savedFrameFileId(std::string_view fileName);
 
 } // namespace lw

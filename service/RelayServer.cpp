@@ -28,25 +28,11 @@ const QString kBufferDone = QStringLiteral("New Client Connected-Buffer Done");
 const QString kCatchUpDone = QStringLiteral("New Client Connected Done.");
 const QString kClientDropped = QStringLiteral("Client %1 dropped: %2 bytes not taken.");
 
-const QString kSavedFramePrefix = QStringLiteral("LastData-");
-const QString kSavedFrameSuffix = QStringLiteral(".bin");
-
 // Catch-up blocks are queued only while the socket holds less than this, so a large folder
 // neither swells memory nor counts against the client's bound for live blocks.
 constexpr qint64 kCatchUpWatermark = 64 * 1024;
 constexpr int kListenBacklog = 256;
 constexpr qint64 kReadBufferSize = 64 * 1024;
-
-// The ID part of "LastData-<ID>.bin" when it is a plain decimal number as the service writes
-// it (no sign, no leading zero); empty otherwise.
-QString savedFrameId(const QString& fileName) {
-    const QString id =
-        fileName.mid(kSavedFramePrefix.size(),
-                     fileName.size() - kSavedFramePrefix.size() - kSavedFrameSuffix.size());
-    const bool digits = !id.isEmpty() && std::all_of(id.begin(), id.end(),
-                                                     [](QChar c) { return c >= '0' && c <= '9'; });
-    return digits && (id.size() == 1 || id[0] != '0') ? id : QString();
-}
 
 // Straight to the kernel when nothing waits before it in the socket's queue: every frame takes
 // this path once per client, and Qt's queue would add a copy, a signal and a later loop round.
@@ -145,14 +131,14 @@ void RelayServer::startCatchUp(quint64 id) {
     log(kNewClient1, 1);
     log(kNewClient2, 1);
     Client& client = *clients_.at(id);
-    for (QString& name : savedFrameIds())
-        client.catchUp.push_back(std::move(name));
+    const std::vector<uint64_t> ids = savedFrameIds();
+    client.catchUp.assign(ids.begin(), ids.end());
     pumpCatchUp(client);
 }
 
 void RelayServer::pumpCatchUp(Client& client) {
     while (!client.catchUp.empty() && client.socket->bytesToWrite() < kCatchUpWatermark) {
-        const QString id = std::move(client.catchUp.front());
+        const uint64_t id = client.catchUp.front();
         client.catchUp.pop_front();
         sendSavedFrame(*client.socket, id);
     }
@@ -162,8 +148,8 @@ void RelayServer::pumpCatchUp(Client& client) {
     }
 }
 
-void RelayServer::sendSavedFrame(QTcpSocket& socket, const QString& id) {
-    const QString path = folder_ + '/' + kSavedFramePrefix + id + kSavedFrameSuffix;
+void RelayServer::sendSavedFrame(QTcpSocket& socket, uint64_t id) {
+    const QString path = folder_ + '/' + QString::fromStdString(savedFrameFileName(id));
     log(kNewClient3, 1);
     log(kNewClientFile.arg(id), 1);
     log(kNewClientPath.arg(folder_), 1);
@@ -187,18 +173,16 @@ void RelayServer::sendSavedFrame(QTcpSocket& socket, const QString& id) {
     socket.write(block);
 }
 
-std::vector<QString> RelayServer::savedFrameIds() const {
-    std::vector<QString> ids;
-    const QStringList names = QDir(folder_).entryList({kSavedFramePrefix + '*' + kSavedFrameSuffix},
-                                                      QDir::Files | QDir::CaseSensitive);
-    for (const QString& name : names) {
-        if (QString id = savedFrameId(name); !id.isEmpty())
-            ids.push_back(std::move(id));
-    }
-    // Plain decimal numbers sort numerically by length first.
-    std::sort(ids.begin(), ids.end(), [](const QString& a, const QString& b) {
-        return a.size() != b.size() ? a.size() < b.size() : a < b;
-    });
+std::vector<uint64_t> RelayServer::savedFrameIds() const {
+    const QString pattern =
+        QString::fromLatin1(kSavedFramePrefix.data(), qsizetype(kSavedFramePrefix.size())) + '*' +
+        QString::fromLatin1(kSavedFrameSuffix.data(), qsizetype(kSavedFrameSuffix.size()));
+    std::vector<uint64_t> ids;
+    for (const QString& name :
+         QDir(folder_).entryList({pattern}, QDir::Files | QDir::CaseSensitive))
+        if (const auto id = savedFrameFileId(name.toStdString()))
+            ids.push_back(*id);
+    std::sort(ids.begin(), ids.end());
     return ids;
 }
 

@@ -64,15 +64,15 @@ public:
 private:
     struct Client {
         QTcpSocket* socket = nullptr;
-        std::deque<QString> catchUp; // IDs of saved frames still to send, ascending
+        std::deque<uint64_t> catchUp; // IDs of saved frames still to send, ascending
         bool catchUpDone = false;
     };
 
     void acceptClients();
     void startCatchUp(quint64 id);
     void pumpCatchUp(Client& client);
-    void sendSavedFrame(QTcpSocket& socket, const QString& id);
-    std::vector<QString> savedFrameIds() const; // ascending
+    void sendSavedFrame(QTcpSocket& socket, uint64_t id);
+    std::vector<uint64_t> savedFrameIds() const; // ascending
     void sendToAll(std::span<const uint8_t, kBufferSize> block);
     void flushStatus();
     void removeClient(quint64 id);

@@ -6,11 +6,12 @@
 #include "DateTime.h"
 #include "FrameTanks.h"
 #include "PollList.h"
+#include "RelayBlock.h"
 
 namespace lw {
 
 std::filesystem::path savedFramePath(const std::filesystem::path& folder, uint16_t id) {
-    return folder / ("LastData-" + std::to_string(id) + ".bin");
+    return folder / savedFrameFileName(id);
 }
 
 ServicePipeline::ServicePipeline(std::filesystem::path folder, const Formats& formats, LogSink& log,

@@ -47,3 +47,21 @@ TEST(RelayBlock, FramesAreNotStatusBlocks) {
     EXPECT_TRUE(isStatusBlock(b));
     EXPECT_EQ(statusText(b), "status");
 }
+
+TEST(RelayBlock, SavedFrameFileNames) {
+    EXPECT_EQ(savedFrameFileName(12), "LastData-12.bin");
+    const std::pair<const char*, std::optional<uint64_t>> names[] = {
+        {"LastData-0.bin", 0},
+        {"LastData-12.bin", 12},
+        {"LastData-10000.bin", 10000},
+        {"LastData-007.bin", std::nullopt},
+        {"LastData--1.bin", std::nullopt},
+        {"LastData-.bin", std::nullopt},
+        {"LastData-1x.bin", std::nullopt},
+        {"LastData-1.bin.tmp", std::nullopt},
+        {"lastdata-1.bin", std::nullopt},
+        {"LastData-99999999999999999999.bin", std::nullopt},
+    };
+    for (const auto& [name, id] : names)
+        EXPECT_EQ(savedFrameFileId(name), id) << name;
+}
