@@ -14,16 +14,6 @@ namespace {
 constexpr char kPortsSection[] = "Ports";
 constexpr char kDefaultDevicePrefix[] = "/dev/ttyS";
 
-struct ParityName {
-    const char* text;
-    QSerialPort::Parity parity;
-};
-constexpr ParityName kParities[] = {{"None", QSerialPort::NoParity},
-                                    {"Odd", QSerialPort::OddParity},
-                                    {"Even", QSerialPort::EvenParity},
-                                    {"Mark", QSerialPort::MarkParity},
-                                    {"Space", QSerialPort::SpaceParity}};
-
 SerialPort::Error openErrorOf(QSerialPort::SerialPortError e) {
     switch (e) {
     case QSerialPort::DeviceNotFoundError:
@@ -73,10 +63,19 @@ bool SerialPort::isDeviceAvailable(const QString& path) {
     return true;
 }
 
-QSerialPort::Parity SerialPort::parityFromText(const QString& text) {
-    for (const ParityName& p : kParities)
-        if (text == QLatin1String(p.text))
-            return p.parity;
+QSerialPort::Parity SerialPort::qtParity(Parity parity) {
+    switch (parity) {
+    case Parity::Odd:
+        return QSerialPort::OddParity;
+    case Parity::Even:
+        return QSerialPort::EvenParity;
+    case Parity::Mark:
+        return QSerialPort::MarkParity;
+    case Parity::Space:
+        return QSerialPort::SpaceParity;
+    case Parity::None:
+        break;
+    }
     return QSerialPort::NoParity;
 }
 
@@ -161,7 +160,7 @@ void SerialPort::setError(Error error, const QString& text) {
 }
 
 bool SerialPort::applySettings(QSerialPort& port, const LineSettings& s) {
-    return port.setBaudRate(s.baud) && port.setParity(parityFromText(s.parity)) &&
+    return port.setBaudRate(s.baud) && port.setParity(qtParity(s.parity)) &&
            port.setDataBits(static_cast<QSerialPort::DataBits>(s.dataBits)) &&
            port.setStopBits(s.stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop) &&
            port.setFlowControl(QSerialPort::NoFlowControl);

@@ -15,6 +15,7 @@
 #include <span>
 
 #include "FrameBuffer.h"
+#include "Settings.h"
 
 namespace lw {
 
@@ -35,9 +36,9 @@ public:
 
     struct LineSettings {
         qint32 baud = 9600;
-        QString parity = "None"; // "None", "Odd", "Even", "Mark" or "Space"; other texts: none
-        int dataBits = 8;        // 5..8
-        int stopBits = 1;        // 1 or 2
+        Parity parity = Parity::None;
+        int dataBits = 8; // 5..8
+        int stopBits = 1; // 1 or 2
         bool operator==(const LineSettings&) const = default;
     };
 
@@ -49,8 +50,7 @@ public:
     // The device exists and can be opened, or is busy (held open by another program).
     static bool isAvailable(int comNumber);
     static bool isDeviceAvailable(const QString& path);
-    // Case-sensitive; any other text is no parity.
-    static QSerialPort::Parity parityFromText(const QString& text);
+    static QSerialPort::Parity qtParity(Parity parity);
 
     int portNumber() const { return portNumber_; }
     // A new number moves an open port: it is closed and opened again at the new device.

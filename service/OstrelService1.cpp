@@ -128,8 +128,8 @@ void OstrelService1::ComPortInit() {
     pipeline_.setPortNumber(n);
     for (const char* name : {"Baud", "Parity", "DataBits", "StopBits"})
         Log(QStringLiteral("%1%2.").arg(QLatin1String(name)).arg(n), 1);
-    const SerialPort::LineSettings line{settings.baud, parityText(settings.parity),
-                                        settings.dataBits, settings.stopBits};
+    const SerialPort::LineSettings line{settings.baud, settings.parity, settings.dataBits,
+                                        settings.stopBits};
     if (!ApdComPort1_.setLineSettings(line)) {
         Log(QStringLiteral("3Could not open COM port%1.").arg(n), 0);
         SetupPollModbus();

@@ -105,15 +105,14 @@ TEST_F(SerialPortTest, ComNumbersMapToDevicesAndAvailability) {
     EXPECT_TRUE(SerialPort::isAvailable(2));
 }
 
-TEST_F(SerialPortTest, ParityTextsAreCaseSensitive) {
-    const std::pair<const char*, QSerialPort::Parity> cases[] = {
-        {"None", QSerialPort::NoParity},     {"Odd", QSerialPort::OddParity},
-        {"Even", QSerialPort::EvenParity},   {"Mark", QSerialPort::MarkParity},
-        {"Space", QSerialPort::SpaceParity}, {"even", QSerialPort::NoParity},
-        {"ODD", QSerialPort::NoParity},      {"", QSerialPort::NoParity},
+TEST_F(SerialPortTest, EveryParityReachesThePort) {
+    const std::pair<Parity, QSerialPort::Parity> cases[] = {
+        {Parity::None, QSerialPort::NoParity},     {Parity::Odd, QSerialPort::OddParity},
+        {Parity::Even, QSerialPort::EvenParity},   {Parity::Mark, QSerialPort::MarkParity},
+        {Parity::Space, QSerialPort::SpaceParity},
     };
-    for (const auto& [text, parity] : cases)
-        EXPECT_EQ(SerialPort::parityFromText(text), parity) << text;
+    for (const auto& [parity, qt] : cases)
+        EXPECT_EQ(SerialPort::qtParity(parity), qt) << parityText(parity).toStdString();
 }
 
 TEST_F(SerialPortTest, DeliversEveryByteInOrderAndSendsBytes) {
@@ -159,24 +158,24 @@ TEST_F(SerialPortTest, LineSettingsApplyAtOpenAndAtOnceWhenOpen) {
     Pty pty;
     mapPort(1, pty.path());
     SerialPort port;
-    ASSERT_TRUE(port.setLineSettings({19200, "Even", 7, 2}));
+    ASSERT_TRUE(port.setLineSettings({19200, Parity::Even, 7, 2}));
     ASSERT_TRUE(port.open());
     termios t = pty.settings();
     EXPECT_EQ(cfgetospeed(&t), B19200);
     EXPECT_TRUE(t.c_cflag & CSTOPB);
 
-    ASSERT_TRUE(port.setLineSettings({9600, "Odd", 8, 1}));
+    ASSERT_TRUE(port.setLineSettings({9600, Parity::Odd, 8, 1}));
     t = pty.settings();
     EXPECT_EQ(cfgetospeed(&t), B9600);
     EXPECT_FALSE(t.c_cflag & CSTOPB);
 
-    for (const SerialPort::LineSettings& bad : {SerialPort::LineSettings{9600, "None", 9, 1},
-                                                SerialPort::LineSettings{9600, "None", 8, 3},
-                                                SerialPort::LineSettings{0, "None", 8, 1}}) {
+    for (const SerialPort::LineSettings& bad : {SerialPort::LineSettings{9600, Parity::None, 9, 1},
+                                                SerialPort::LineSettings{9600, Parity::None, 8, 3},
+                                                SerialPort::LineSettings{0, Parity::None, 8, 1}}) {
         EXPECT_FALSE(port.setLineSettings(bad));
         EXPECT_EQ(port.error(), SerialPort::SettingsError);
     }
-    EXPECT_EQ(port.lineSettings(), (SerialPort::LineSettings{9600, "Odd", 8, 1}));
+    EXPECT_EQ(port.lineSettings(), (SerialPort::LineSettings{9600, Parity::Odd, 8, 1}));
 }
 
 TEST_F(SerialPortTest, ANewNumberMovesAnOpenPort) {

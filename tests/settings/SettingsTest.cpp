@@ -98,7 +98,9 @@ TEST_F(SettingsTest, StoredTextsWithTheirSpecialMeanings) {
         const char* stored;
         Parity parity;
     } parities[] = {{"Odd", Parity::Odd},   {"odd", Parity::None},    {"Even", Parity::Even},
-                    {"Mark", Parity::Mark}, {"Space", Parity::Space}, {"SPACE", Parity::None}};
+                    {"Mark", Parity::Mark}, {"Space", Parity::Space}, {"SPACE", Parity::None},
+                    {"even", Parity::None}, {"ODD", Parity::None},    {"", Parity::None},
+                    {"None", Parity::None}};
     for (const ParityCase& c : parities) {
         machine.WriteString("\\Software\\Ostrel\\Levelwatch\\ComPortInfo", "Parity", c.stored);
         EXPECT_EQ(readSerialSettings(machine, SettingsScope::Machine).parity, c.parity) << c.stored;
