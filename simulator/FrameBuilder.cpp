@@ -93,7 +93,8 @@ std::vector<uint16_t> buildRegisters(const UnitValues& unit, int count) {
 }
 
 std::vector<uint8_t> buildReply(const UnitValues& unit, int registerCount) {
-    std::vector<uint8_t> frame{unit.address, unit.function, static_cast<uint8_t>(2 * registerCount)};
+    std::vector<uint8_t> frame{unit.address, unit.function,
+                               static_cast<uint8_t>(2 * registerCount)};
     for (uint16_t reg : buildRegisters(unit, registerCount)) {
         frame.push_back(static_cast<uint8_t>(reg >> 8));
         frame.push_back(static_cast<uint8_t>(reg & 0xFF));
@@ -120,6 +121,18 @@ std::vector<uint8_t> withBadCrc(std::vector<uint8_t> frame) {
     if (!frame.empty())
         frame.back() ^= 0xFF;
     return frame;
+}
+
+std::string hexText(std::span<const uint8_t> bytes) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string s;
+    for (uint8_t b : bytes) {
+        if (!s.empty())
+            s += ' ';
+        s += kDigits[b >> 4];
+        s += kDigits[b & 0xF];
+    }
+    return s;
 }
 
 std::vector<uint8_t> relayBlock(const std::vector<uint8_t>& frame, double acceptedAt) {

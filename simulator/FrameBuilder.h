@@ -3,6 +3,8 @@
 // Values are given as the unit sends them (raw register contents), not scaled.
 
 #include <cstdint>
+#include <span>
+#include <string>
 #include <vector>
 
 namespace lw::sim {
@@ -12,8 +14,8 @@ struct TankValues {
     uint16_t status = 0;
     uint16_t batteryCode = 3;
     int16_t temperature = 0;
-    uint32_t level = 0;          // tenths (R200) or hundredths (R300)
-    uint32_t volume = 0;         // unscaled
+    uint32_t level = 0;  // tenths (R200) or hundredths (R300)
+    uint32_t volume = 0; // unscaled
     uint16_t volumeDecimals = 0;
     // Interface units only (R200I, R300I).
     uint32_t levelBelow = 0;
@@ -24,15 +26,15 @@ struct TankValues {
 
 struct UnitValues {
     uint8_t address = 1;
-    uint8_t function = 4;        // 0x40: the unit runs a wireless signal test
-    int dispType = 0;            // register 6
-    uint16_t version = 121;      // register 1
-    uint16_t alarms = 0;         // register 2
-    uint16_t relays = 0;         // register 3
-    uint16_t input1 = 0;         // register 4
-    uint16_t input2 = 0;         // register 5
-    uint16_t batteryCode = 3;    // register 7
-    uint16_t counter = 0;        // register 24 (R200) or 8 (R300)
+    uint8_t function = 4;          // 0x40: the unit runs a wireless signal test
+    int dispType = 0;              // register 6
+    uint16_t version = 121;        // register 1
+    uint16_t alarms = 0;           // register 2
+    uint16_t relays = 0;           // register 3
+    uint16_t input1 = 0;           // register 4
+    uint16_t input2 = 0;           // register 5
+    uint16_t batteryCode = 3;      // register 7
+    uint16_t counter = 0;          // register 24 (R200) or 8 (R300)
     std::vector<TankValues> tanks; // as many as the type carries; missing tanks are zeros
 };
 
@@ -47,6 +49,9 @@ std::vector<uint8_t> buildRequest(uint8_t address, int registerCount);
 std::vector<uint8_t> withCrc(std::vector<uint8_t> frame);
 // The frame with its last check byte inverted.
 std::vector<uint8_t> withBadCrc(std::vector<uint8_t> frame);
+// Bytes as upper-case hex pairs separated by blanks ("01 04 00 00 00 18 F0 00"), the form
+// `ostrel-sim decode` reads and the emulator logs.
+std::string hexText(std::span<const uint8_t> bytes);
 // A 255-byte relay block: the frame at its start, the acceptance time at offset 247.
 std::vector<uint8_t> relayBlock(const std::vector<uint8_t>& frame, double acceptedAt);
 

@@ -15,6 +15,7 @@
 
 #include "CodeTables.h"
 #include "FrameBuffer.h"
+#include "FrameBuilder.h"
 #include "RequestScanner.h"
 #include "SerialLine.h"
 
@@ -46,18 +47,6 @@ void installSignalHandlers() {
     ::sigaction(SIGTERM, &sa, nullptr);
     ::sigaction(SIGINT, &sa, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
-}
-
-std::string hex(const std::vector<uint8_t>& bytes) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string s;
-    for (uint8_t b : bytes) {
-        if (!s.empty())
-            s += ' ';
-        s += kDigits[b >> 4];
-        s += kDigits[b & 0xF];
-    }
-    return s;
 }
 
 class Log {
@@ -167,7 +156,7 @@ private:
             break;
         }
         const PollRequest& req = scanner_.request();
-        log_.line("request " + hex({req.begin(), req.end()}));
+        log_.line("request " + hexText({req.begin(), req.end()}));
         const Answer a = plant_.answer(req);
         const std::string address = std::to_string(req[0]);
         switch (a.kind) {
@@ -184,12 +173,12 @@ private:
             break;
         }
         log_.line("reply " + address + " " + std::string(dispTypeText(a.dispType)) + " " +
-                  std::to_string(a.registerCount) + " " + hex(a.bytes) +
+                  std::to_string(a.registerCount) + " " + hexText(a.bytes) +
                   (a.badCrc ? " bad-crc" : ""));
         schedule(a.bytes, SteadyClock::now() + milliseconds(options_.turnaroundMs));
         if (options_.noiseBytes > 0) {
             const std::vector<uint8_t> noise = plant_.noise(options_.noiseBytes);
-            log_.line("noise " + hex(noise));
+            log_.line("noise " + hexText(noise));
             schedule(noise, lineFreeAt_ + milliseconds(options_.noiseDelayMs));
         }
     }

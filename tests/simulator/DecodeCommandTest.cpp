@@ -42,14 +42,9 @@ Result runTool(const std::string& args) {
     return r;
 }
 
+// Quoted for the shell that runs the tool.
 std::string hex(const std::vector<uint8_t>& bytes) {
-    std::string out;
-    char buf[4];
-    for (uint8_t b : bytes) {
-        std::snprintf(buf, sizeof buf, "%02X ", b);
-        out += buf;
-    }
-    return "'" + out + "'";
+    return "'" + hexText(bytes) + "'";
 }
 
 // Everything after the Detail window's closing line of one space.

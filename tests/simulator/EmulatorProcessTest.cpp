@@ -11,26 +11,18 @@
 #include <unistd.h>
 
 #include "FrameBuffer.h"
+#include "FrameBuilder.h"
 #include "PollList.h"
 #include "SimProcess.h"
 
 using namespace lw;
+using lw::sim::hexText;
 using lw::test::hasLine;
 using lw::test::readWholeFile;
 using lw::test::SimProcess;
 using lw::test::waitUntil;
 
 namespace {
-
-std::string hex(const std::vector<uint8_t>& bytes) {
-    std::string s;
-    char buf[4];
-    for (uint8_t b : bytes) {
-        std::snprintf(buf, sizeof buf, s.empty() ? "%02X" : " %02X", b);
-        s += buf;
-    }
-    return s;
-}
 
 // One end of a serial line in raw mode, as a port owner opens it.
 class LineEnd {
@@ -103,7 +95,7 @@ TEST_F(EmulatorProcess, ServesAPtyThroughReopensUntilStopped) {
         port.send(pollRequest(3, 24));
     }
     EXPECT_TRUE(logged("request 01 04 00 00 00 18 F0 00"));
-    EXPECT_TRUE(logged("reply 1 R300S 24 " + hex(reply)));
+    EXPECT_TRUE(logged("reply 1 R300S 24 " + hexText(reply)));
     EXPECT_TRUE(logged("silent 2"));
     EXPECT_TRUE(logged("no-unit 3"));
 
@@ -126,8 +118,8 @@ TEST_F(EmulatorProcess, SplitPacedRepliesAndNoiseArriveWholeAndInOrder) {
     port.send(pollRequest(7, 24));
     const std::vector<uint8_t> got = port.receive(58);
     ASSERT_EQ(got.size(), 58u);
-    EXPECT_TRUE(logged("reply 7 R200D 24 " + hex({got.begin(), got.begin() + 53})));
-    EXPECT_TRUE(logged("noise " + hex({got.begin() + 53, got.end()})));
+    EXPECT_TRUE(logged("reply 7 R200D 24 " + hexText({got.begin(), got.begin() + 53})));
+    EXPECT_TRUE(logged("noise " + hexText({got.begin() + 53, got.end()})));
 }
 
 TEST_F(EmulatorProcess, OpensAGivenDevice) {
