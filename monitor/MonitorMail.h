@@ -1,0 +1,38 @@
+#pragma once
+// The monitor's mail while it owns the serial port: the alarm-change mail of a tank and the
+// once-a-minute pass over the e-mail schedule. The window decides when (serial mode only) and
+// passes what the mail needs; sending, the schedule table and its file are the mail's.
+
+#include <functional>
+
+#include <QString>
+
+#include "AlarmEmailArgs.h"
+#include "TankTable.h"
+
+namespace lw {
+
+class MonitorMail {
+public:
+    // What the mail reports back to the window: "Email Sent to ..." and the like on the status
+    // line, and errors of a failed submission to the operator.
+    struct Reports {
+        std::function<void(const QString&)> status;
+        std::function<void(const QString&)> error;
+    };
+
+    virtual ~MonitorMail() = default;
+    // One tank's alarms changed: the alarm report to every "On Alarm Change" row.
+    virtual void SendAlarmEmail(const AlarmEmailArgs& args) = 0;
+    // The schedule pass: the live report of `live` to every row that is due.
+    virtual void EmailTimerTimer(const TankTable& live) = 0;
+};
+
+// Mail for a machine without the mail subsystem: nothing is sent and nothing is said.
+class NoMail final : public MonitorMail {
+public:
+    void SendAlarmEmail(const AlarmEmailArgs&) override {}
+    void EmailTimerTimer(const TankTable&) override {}
+};
+
+} // namespace lw
