@@ -23,6 +23,7 @@ public:
     static constexpr int kDefaultColumnWidth = 100;
 
     explicit LiveGrid(LiveDataModel& model, QWidget* parent = nullptr);
+    using QTableView::edit;
 
     LiveDataModel& liveModel() const { return model_; }
     LiveGridDelegate& delegate() const { return *delegate_; }

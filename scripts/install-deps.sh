@@ -9,6 +9,8 @@ packages=(
   libcurl4-openssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   python3-aiosmtpd
+  # the monitor's print tests read the PDF's text
+  poppler-utils
   clang libclang-rt-14-dev
   # bench only: the MQTT broker and client library the relay benchmark compares against
   mosquitto libmosquitto-dev
