@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QVBoxLayout>
 
 namespace lw {
@@ -21,6 +22,9 @@ DetailForm::DetailForm(QWidget* parent, int maxLines)
     memo_->setReadOnly(true);
     memo_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     memo_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    flushTimer_.setSingleShot(true);
+    flushTimer_.setInterval(0);
+    connect(&flushTimer_, &QTimer::timeout, this, &DetailForm::flush);
     memo_->setUndoRedoEnabled(false);
     // The lines align their values with blanks.
     memo_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
@@ -41,21 +45,40 @@ DetailForm::DetailForm(QWidget* parent, int maxLines)
 }
 
 void DetailForm::addLine(const QString& line) {
-    memo_->appendPlainText(line);
-    if (lineCount() > maxLines_)
+    // The line that takes the text past its limit empties it; the lines after it start anew.
+    if (++lines_ > maxLines_) {
         memo_->clear();
+        pending_.clear();
+        lines_ = 0;
+        return;
+    }
+    pending_ << line;
+    if (isVisible() && !flushTimer_.isActive())
+        flushTimer_.start();
 }
 
-QString DetailForm::text() const {
+void DetailForm::flush() {
+    flushTimer_.stop();
+    if (pending_.isEmpty())
+        return;
+    memo_->appendPlainText(pending_.join('\n'));
+    pending_.clear();
+}
+
+QString DetailForm::text() {
+    flush();
     return memo_->toPlainText();
-}
-
-int DetailForm::lineCount() const {
-    return memo_->document()->isEmpty() ? 0 : memo_->document()->blockCount();
 }
 
 void DetailForm::Clear() {
     memo_->clear();
+    pending_.clear();
+    lines_ = 0;
+}
+
+void DetailForm::showEvent(QShowEvent* event) {
+    flush();
+    QWidget::showEvent(event);
 }
 
 } // namespace lw

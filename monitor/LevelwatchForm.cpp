@@ -336,9 +336,13 @@ void LevelwatchForm::NewTankData(const FrameBuffer& rx, int registerCount, Frame
         history_.emplace(QFile::encodeName(programFolder()).toStdString(), formats_);
     frameTime_ = env_.clock->now();
     framePosted_ = false;
+    frameTypeChanged_ = false;
     liveUpdate_->NewTankData(rx, registerCount, source, frameTime_);
-    // The file after a frame is the same whether it is written after each of the frame's tanks
-    // or once after the last; once keeps a busy line from rewriting it four times a frame.
+    // The file and the poll list after a frame are the same whether they are written after each
+    // of the frame's tanks or once after the last; once keeps a busy line from rewriting them
+    // four times a frame.
+    if (frameTypeChanged_)
+        SetupPollModbus();
     if (framePosted_)
         postLiveData(Durability::Atomic);
 }
@@ -412,7 +416,7 @@ void LevelwatchForm::fieldWritten(int, int row, TankField field, const FieldValu
 }
 
 void LevelwatchForm::dispTypeChanged() {
-    SetupPollModbus();
+    frameTypeChanged_ = true;
 }
 
 void LevelwatchForm::historyRow(const TankRecord& row, uint32_t tankId, bool change,

@@ -151,8 +151,9 @@ private:
 
     std::optional<LiveUpdate> liveUpdate_;
     std::optional<HistoryFile> history_;
-    double frameTime_ = 0;     // "now" of the frame being decoded
-    bool framePosted_ = false; // a row of that frame was posted
+    double frameTime_ = 0;          // "now" of the frame being decoded
+    bool framePosted_ = false;      // a row of that frame was posted
+    bool frameTypeChanged_ = false; // a row of that frame changed its display type
 
     QTimer Timer3_;
     QTimer IDChangeDone_;
