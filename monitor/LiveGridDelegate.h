@@ -20,6 +20,13 @@ public:
     void setEditorData(QWidget* editor, const QModelIndex& index) const override;
     void setModelData(QWidget* editor, QAbstractItemModel* model,
                       const QModelIndex& index) const override;
+    bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
+                     const QModelIndex& index) override;
+
+private:
+    void paintCheck(QPainter* painter, const QStyleOptionViewItem& option,
+                    const QModelIndex& index) const;
+    static QRect checkRect(const QStyleOptionViewItem& option);
 
 signals:
     // The value in an open ID or communication-type editor changed (the poll list follows).

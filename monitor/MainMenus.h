@@ -2,7 +2,6 @@
 // The main window's menu bar: its items in their menus and order, the "Trend" toggle and the
 // column toggles of the View menu. The window connects what the items do.
 
-#include <QObject>
 #include <array>
 
 #include "DisplayFlags.h"

@@ -3,10 +3,6 @@
 // once-a-minute pass over the e-mail schedule. The window decides when (serial mode only) and
 // passes what the mail needs; sending, the schedule table and its file are the mail's.
 
-#include <functional>
-
-#include <QString>
-
 #include "AlarmEmailArgs.h"
 #include "TankTable.h"
 
@@ -14,13 +10,6 @@ namespace lw {
 
 class MonitorMail {
 public:
-    // What the mail reports back to the window: "Email Sent to ..." and the like on the status
-    // line, and errors of a failed submission to the operator.
-    struct Reports {
-        std::function<void(const QString&)> status;
-        std::function<void(const QString&)> error;
-    };
-
     virtual ~MonitorMail() = default;
     // One tank's alarms changed: the alarm report to every "On Alarm Change" row.
     virtual void SendAlarmEmail(const AlarmEmailArgs& args) = 0;

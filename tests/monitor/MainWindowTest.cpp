@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QSignalSpy>
 #include <QSplitter>
+#include <QTest>
 
 #include "DateTime.h"
 #include "DetailForm.h"
@@ -71,6 +72,33 @@ TEST_F(MonitorTest, FirstStartOnAnEmptyMachineLinksToTheLocalService) {
     // An empty table gives an empty poll list, which the service reads.
     EXPECT_EQ(readText(file("OstrelServicePoll.txt")), "");
     EXPECT_EQ(w.model().rowCount(), 0);
+}
+
+TEST_F(MonitorTest, TheStoredPortIsUsedWhenItIsThereElseTheFirstPortThereIs) {
+    struct Case {
+        QString stored; // empty: none stored
+        std::vector<int> present;
+        int port;
+    };
+    const std::vector<Case> cases{
+        {"7", {3}, 3}, {"", {50}, 50}, {"4", {2, 4}, 4}, {"9", {}, 2} /* the design default */};
+    for (const Case& c : cases) {
+        Ini machine;
+        for (int n = 1; n <= 50; ++n)
+            machine["Ports"][QStringLiteral("COM%1").arg(n)] = dir.filePath("absent");
+        for (int n : c.present) {
+            const QString device = dir.filePath(QStringLiteral("device%1").arg(n));
+            writeText(device, "");
+            machine["Ports"][QStringLiteral("COM%1").arg(n)] = device;
+        }
+        writeMachine(machine);
+        Ini user = kNoService;
+        if (!c.stored.isEmpty())
+            user["ComPortInfo"]["ComNumber"] = c.stored;
+        writeUser(user);
+        EXPECT_EQ(start().link().GetApdComPort1().portNumber(), c.port) << c.stored.toStdString();
+        window.reset();
+    }
 }
 
 TEST_F(MonitorTest, AColumnToggleHidesColumnAndSeriesAndIsRemembered) {
