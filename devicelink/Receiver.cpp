@@ -53,7 +53,7 @@ void Receiver::receiveByte(uint8_t byte) {
 }
 
 void Receiver::checkShortFrame() {
-    const int type = RxInput(rxData_, kTypeRegister);
+    const int type = RxInput(rxData_, reg::kType);
     if (isR200Type(type)) {
         listener_.r200FrameComplete();
         if (shortCrcMatches(rxData_))
@@ -65,12 +65,12 @@ void Receiver::checkShortFrame() {
     if (!isR300Type(type))
         return;
     // A long reply in progress: its bytes 52 and 53 are data, not check bytes.
-    if (rxData_[3] == kLongByteCount)
+    if (rxData_[reg::kByteCountByte] == kLongByteCount)
         return;
 
     const bool crcOk = shortCrcMatches(rxData_);
     if (crcOk) {
-        const uint32_t address = RxInput2(rxData_, 9);
+        const uint32_t address = RxInput2(rxData_, reg::r300Tank(1) + reg::R300Tank::kId);
         if (address >= 1 && address <= 255) {
             const auto learned = learnedTypes_.learnedType(static_cast<int>(address));
             if (learned && *learned != type) {
@@ -92,7 +92,7 @@ void Receiver::checkShortFrame() {
 }
 
 void Receiver::checkLongFrame() {
-    if (!isR300Type(RxInput(rxData_, kTypeRegister)))
+    if (!isR300Type(RxInput(rxData_, reg::kType)))
         return;
     if (longCrcMatches(rxData_))
         accept(FrameKind::LongR300);

@@ -138,7 +138,7 @@ TEST(Plant, AnswersEachRequestLikeTheUnit) {
         EXPECT_EQ(rx[1], c.request[0]) << c.name;
     }
     const FrameBuffer quad = FrameBuffer::fromBytes(plant.answer(pollRequest(1, 48)).bytes);
-    EXPECT_EQ(RxInput(quad, kTypeRegister), 12);
+    EXPECT_EQ(RxInput(quad, reg::kType), 12);
     EXPECT_EQ(RxInput2(quad, 9), 100000u);
     EXPECT_EQ(RxInput2(quad, 39), 4u);
 }
