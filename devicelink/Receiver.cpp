@@ -69,19 +69,8 @@ void Receiver::checkShortFrame() {
         return;
 
     const bool crcOk = shortCrcMatches(rxData_);
-    if (crcOk) {
-        const uint32_t address = RxInput2(rxData_, reg::r300Tank(1) + reg::R300Tank::kId);
-        if (address >= 1 && address <= 255) {
-            const auto learned = learnedTypes_.learnedType(static_cast<int>(address));
-            if (learned && *learned != type) {
-                learnedTypes_.setLearnedType(static_cast<int>(address), type);
-                stopTimer();
-                rxCount_ = 0;
-                listener_.typeLearned(static_cast<int>(address), type);
-                return;
-            }
-        }
-    }
+    if (crcOk && learnType(type))
+        return;
     // Short replies of types 8 and 12 lack tanks; only the long reply carries them.
     if (!isShortR300Decodable(type))
         return;
@@ -89,6 +78,20 @@ void Receiver::checkShortFrame() {
         accept(FrameKind::ShortR300);
     else
         listener_.crcError(FrameKind::ShortR300);
+}
+
+// The reply comes from the unit that was polled: the poll entry of its address learns the type,
+// whatever its tanks are numbered (a wireless unit's first tank is 9000 + its address).
+bool Receiver::learnType(int type) {
+    const int address = rxData_[reg::kAddressByte];
+    const std::optional<int> learned = learnedTypes_.learnedType(address);
+    if (!learned || *learned == type)
+        return false;
+    learnedTypes_.setLearnedType(address, type);
+    stopTimer();
+    rxCount_ = 0;
+    listener_.typeLearned(address, type);
+    return true;
 }
 
 void Receiver::checkLongFrame() {

@@ -34,8 +34,8 @@ public:
     virtual void r200FrameComplete() {}
     // A frame of this kind failed its CRC check. The bytes stay until the idle timer.
     virtual void crcError(FrameKind) {}
-    // A valid short R300 reply taught the poll entry of `address` its display type; the frame
-    // itself is dropped.
+    // A valid short R300 reply taught the poll entry of `address`, the unit that answered, its
+    // display type; the frame itself is dropped.
     virtual void typeLearned(int /*address*/, int /*type*/) {}
     // A frame was accepted: RxCount is already 0 and the idle timer stopped; `rx` holds the
     // frame from position 1 and may be changed (the service stamps its time into it).
@@ -58,6 +58,8 @@ private:
     void receiveByte(uint8_t byte);
     void checkShortFrame();
     void checkLongFrame();
+    // A valid short R300 reply of `type`: true when it taught its unit's poll entry a new type.
+    bool learnType(int type);
     void accept(FrameKind kind);
     void stopTimer();
 

@@ -7,6 +7,7 @@
 
 #include "FrameBuilder.h"
 #include "LearnedTypeTable.h"
+#include "PollList.h"
 
 using namespace lw;
 using namespace lw::sim;
@@ -55,9 +56,10 @@ private:
     }
 };
 
-std::vector<uint8_t> reply(int dispType, int registers, uint32_t tankId = 12) {
+std::vector<uint8_t> reply(int dispType, int registers, uint32_t tankId = 12,
+                           uint8_t address = 12) {
     UnitValues u;
-    u.address = 12;
+    u.address = address;
     u.dispType = dispType;
     u.tanks = {{.id = tankId, .level = 1234}};
     return buildReply(u, registers);
@@ -96,7 +98,7 @@ TEST(Receiver, AcceptsEachFrameKindAtItsLastByte) {
         {"R200S", reply(0, 24), {"r200", "accept short-r200"}},
         {"R200D", reply(1, 24), {"r200", "accept short-r200"}},
         {"R200I", reply(3, 24), {"r200", "accept short-r200"}},
-        {"short R300I", reply(19, 24, 40), {"accept short-r300"}},
+        {"short R300I", reply(19, 24, 40, 40), {"accept short-r300"}},
         {"long R300S", reply(16, 48), {"accept long-r300"}},
         {"long R300D", reply(4, 48), {"accept long-r300"}},
         {"long R300T", reply(8, 48), {"accept long-r300"}},
@@ -159,26 +161,63 @@ TEST(Receiver, ShortR300ReplyTeachesTheUnitsTypeAndIsDropped) {
     EXPECT_EQ(f.events.frameEvents(), (Events{"learned 12 16", "accept short-r300"}));
 }
 
-TEST(Receiver, TypeLearningCases) {
+TEST(Receiver, TypeLearningTeachesThePolledUnitsEntry) {
     struct Case {
         const char* name;
+        uint8_t address;
         int type;
         uint32_t tankId;
         Events expected;
+        int learnedBy12; // the type that unit 12's entry holds afterwards
     };
     const Case cases[] = {
+        {"tank ID equals the address", 12, 16, 12, {"learned 12 16"}, 16},
+        // The entry is found by the unit's address, not by its first tank.
+        {"wireless tank ID", 12, 16, 9012, {"learned 12 16"}, 16},
+        {"tank ID above 255", 12, 4, 268, {"learned 12 4"}, 4},
         // Types 8 and 12 teach the entry but are never decoded from a short reply.
-        {"quad", 12, 12, {"learned 12 12"}},
-        {"unit without poll entry", 16, 40, {"accept short-r300"}},
-        {"tank ID above 255", 16, 268, {"accept short-r300"}},
-        {"quad without poll entry", 12, 40, {}},
+        {"quad", 12, 12, 12, {"learned 12 12"}, 12},
+        // Another unit whose first tank carries unit 12's number teaches nobody.
+        {"unit without poll entry", 40, 16, 12, {"accept short-r300"}, 0},
+        {"quad without poll entry", 40, 12, 12, {}, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Fixture f;
-        f.all(reply(c.type, 24, c.tankId));
+        f.all(reply(c.type, 24, c.tankId, c.address));
         EXPECT_EQ(f.events.frameEvents(), c.expected);
+        EXPECT_EQ(f.learned.learnedType(12), c.learnedBy12);
     }
+}
+
+TEST(Receiver, TypeLearningReachesEveryPollEntryAndNoOther) {
+    // A full list: entry k polls unit k, so unit 255's entry is the last one. (CR alone ends an
+    // entry: with CR LF the file would pass the 1024 bytes that are read.)
+    std::string file;
+    for (int address = 1; address <= kPollListSize; ++address)
+        file += std::to_string(address) + "\r";
+    PollList list;
+    ASSERT_EQ(list.load(file), kPollListSize);
+    Recorder events;
+    Receiver rx(events, list);
+
+    rx.ApdComPort1TriggerAvail(reply(4, 24, 9255, 255));
+    EXPECT_EQ(events.frameEvents(), (Events{"learned 255 4"}));
+    EXPECT_EQ(list.entry(255).DispType, 4);
+
+    // Address 0 is polled by no entry (0 ends a list); such a reply is decoded, teaching none.
+    PollList shortList;
+    shortList.load("2\r\n21\r\n");
+    Recorder others;
+    Receiver rx2(others, shortList);
+    rx2.ApdComPort1TriggerAvail(reply(16, 24, 21, 0));
+    // Unit 2, whose tanks are 21 and 22, teaches its own entry, not the one polling unit 21.
+    rx2.ApdComPort1TriggerAvail(reply(4, 24, 21, 2));
+    EXPECT_EQ(others.frameEvents(), (Events{"accept short-r300", "learned 2 4"}));
+    EXPECT_EQ(shortList.entry(1).DispType, 4);
+    EXPECT_EQ(shortList.entry(2).DispType, 0);
+    for (int i = 3; i <= kPollListSize; ++i)
+        ASSERT_EQ(shortList.entry(i).DispType, 0) << i;
 }
 
 TEST(Receiver, CorruptShortR300DoesNotTeach) {
