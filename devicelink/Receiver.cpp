@@ -1,5 +1,7 @@
 #include "Receiver.h"
 
+#include <utility>
+
 #include "CodeTables.h"
 
 namespace lw {
@@ -34,6 +36,8 @@ void Receiver::ApdComPort1TriggerAvail(std::span<const uint8_t> bytes) {
 void Receiver::Timer2Timer() {
     rxCount_ = 0;
     timerRunning_ = false;
+    if (std::exchange(shortCrcErrorPending_, false))
+        listener_.crcError(FrameKind::ShortR300);
 }
 
 void Receiver::receiveByte(uint8_t byte) {
@@ -64,9 +68,13 @@ void Receiver::checkShortFrame() {
     }
     if (!isR300Type(type))
         return;
-    // A long reply in progress: its bytes 52 and 53 are data, not check bytes.
-    if (rxData_[reg::kByteCountByte] == kLongByteCount)
+    // Bytes 52 and 53 of a long reply in progress are data, not check bytes: its byte count says
+    // so. A short reply whose byte count was corrupted to that value looks the same here; unless
+    // a long reply completes, its failed check is reported when the line falls idle.
+    if (rxData_[reg::kByteCountByte] == kLongByteCount) {
+        shortCrcErrorPending_ = isShortR300Decodable(type) && !shortCrcMatches(rxData_);
         return;
+    }
 
     const bool crcOk = shortCrcMatches(rxData_);
     if (crcOk && learnType(type))
@@ -95,6 +103,8 @@ bool Receiver::learnType(int type) {
 }
 
 void Receiver::checkLongFrame() {
+    // The 101st byte came: what looked like a long reply at byte 53 was one, good or bad.
+    shortCrcErrorPending_ = false;
     if (!isR300Type(RxInput(rxData_, reg::kType)))
         return;
     if (longCrcMatches(rxData_))

@@ -149,6 +149,51 @@ TEST(Receiver, CorruptFramesReportTheirKindAndWaitForTheIdleTimer) {
     }
 }
 
+TEST(Receiver, ByteCountOfALongReplyDefersTheShortCheckToTheIdleTimer) {
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> frame;
+        Events beforeIdle, atIdle;
+    };
+    const auto longByteCount = [](std::vector<uint8_t> frame) {
+        frame[2] = 0x60; // the check bytes stay those of the frame as it was sent
+        return frame;
+    };
+    const Case cases[] = {
+        // A corrupt short reply is reported once the line is quiet and no long reply came.
+        {"short R300S, byte count hit",
+         longByteCount(reply(16, 24, 40, 40)),
+         {},
+         {"crc short-r300"}},
+        {"short R300D, byte count hit",
+         longByteCount(reply(4, 24, 40, 40)),
+         {},
+         {"crc short-r300"}},
+        // Short replies of types 8 and 12 are never taken, so never reported either.
+        {"short R300Q, byte count hit", longByteCount(reply(12, 24, 40, 40)), {}, {}},
+        // A long reply is reported or taken once, at its 101st byte, never also as a short one.
+        {"long R300S", reply(16, 48), {"accept long-r300"}, {}},
+        {"corrupt long R300S", withBadCrc(reply(16, 48)), {"crc long-r300"}, {}},
+        // Bytes after a corrupt short reply that never make 101 bytes: still reported.
+        {"byte count hit, more bytes",
+         concat({longByteCount(reply(16, 24, 40, 40)), {1, 2, 3}}),
+         {},
+         {"crc short-r300"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Fixture f;
+        f.byteByByte(c.frame);
+        EXPECT_EQ(f.events.frameEvents(), c.beforeIdle);
+        f.events.events.clear();
+        f.rx.Timer2Timer();
+        EXPECT_EQ(f.events.frameEvents(), c.atIdle);
+        f.events.events.clear();
+        f.rx.Timer2Timer(); // reported once
+        EXPECT_TRUE(f.events.frameEvents().empty());
+    }
+}
+
 TEST(Receiver, ShortR300ReplyTeachesTheUnitsTypeAndIsDropped) {
     Fixture f; // the poll entry of unit 12 records type 0
     f.all(reply(16, 24, 12));
