@@ -117,6 +117,21 @@ TEST(Receiver, AcceptsEachFrameKindAtItsLastByte) {
     }
 }
 
+TEST(Receiver, TypeRegisterIsTestedAs16Bits) {
+    // Valid frames whose register 6 has a low byte that is a type but a high byte that is not 0.
+    for (const uint16_t type : {0x0100, 0x0101, 0x0110, 0x0104, 0x010C}) {
+        for (const int registers : {24, 48}) {
+            SCOPED_TRACE(std::to_string(type) + " " + std::to_string(registers));
+            std::vector<uint8_t> frame = reply(type & 0xFF, registers);
+            frame[2 * reg::kType + 1] = static_cast<uint8_t>(type >> 8);
+            Fixture f;
+            f.all(withCrc(frame));
+            EXPECT_TRUE(f.events.frameEvents().empty());
+            EXPECT_EQ(f.learned.learnedType(12), 0);
+        }
+    }
+}
+
 TEST(Receiver, CorruptFramesReportTheirKindAndWaitForTheIdleTimer) {
     struct Case {
         const char* name;
