@@ -82,10 +82,10 @@ TEST_F(DataSourceTest, ARelayedBlockFromTheServiceUpdatesTheRowWithTheBlocksTime
 }
 
 TEST_F(DataSourceTest, SerialModePollsTheUnitsAndWritesHistory) {
-    startSim({"--unit", "3:R200D:3,1003", "--unit", "12:R300S:12"});
+    startSim({"--unit", "3:R200D:3,1003", "--unit", "12:R300S:9012"});
     writeMachine({{"Ports", {{"COM3", link()}}}});
     writeUser({{"ComPortInfo", {{"Active", "1"}, {"ComNumber", "3"}}}});
-    writeLiveData({"3\tEast\t1", "1003\tWest\t1", "12\tRemote\t1"});
+    writeLiveData({"3\tEast\t1", "1003\tWest\t1", "9012\tRemote\t2"});
     LevelwatchForm& w = start();
     EXPECT_EQ(w.statusLine(), "COM port 3 open.");
     EXPECT_EQ(w.link().Client(), nullptr);
@@ -102,7 +102,7 @@ TEST_F(DataSourceTest, SerialModePollsTheUnitsAndWritesHistory) {
         [&] {
             w.link().PollModbusTimer();
             spin(300);
-            return rows(3) >= 2 && rows(1003) >= 2 && rows(12) >= 2;
+            return rows(3) >= 2 && rows(1003) >= 2 && rows(9012) >= 2;
         },
         30000))
         << w.detail().text().toStdString();
