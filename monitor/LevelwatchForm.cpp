@@ -107,23 +107,18 @@ LevelwatchForm::LevelwatchForm(const MonitorEnvironment& environment, QWidget* p
 
     const MainMenus& m = *menus_;
     connect(m.Print, &QAction::triggered, this, &LevelwatchForm::PrintButtonClick);
-    connect(m.PrintTrend, &QAction::triggered, this,
-            [this] { notAvailableYet(QStringLiteral("Printing the trend")); });
+    connect(m.PrintTrend, &QAction::triggered, this, &LevelwatchForm::PrintTrendClick);
     connect(m.Exit, &QAction::triggered, this, &QWidget::close);
     connect(m.DeleteTank, &QAction::triggered, this, &LevelwatchForm::DeleteTankClick);
     connect(m.InsertTank, &QAction::triggered, this, &LevelwatchForm::InsertTankClick);
-    connect(m.HistReport, &QAction::triggered, this,
-            [this] { notAvailableYet(QStringLiteral("The historical report")); });
-    connect(m.MonthlyReport, &QAction::triggered, this,
-            [this] { notAvailableYet(QStringLiteral("The monthly report")); });
+    connect(m.HistReport, &QAction::triggered, this, &LevelwatchForm::HistReportClick);
+    connect(m.MonthlyReport, &QAction::triggered, this, &LevelwatchForm::MonthlyReportClick);
     connect(m.Trend, &QAction::triggered, this, &LevelwatchForm::TrendClick);
     for (int i = 0; i < kColumnToggleCount; ++i)
         connect(m.columnToggles[static_cast<size_t>(i)], &QAction::triggered, this,
                 [this, i](bool shown) { columnToggleClick(i, shown); });
-    connect(m.PortSetup, &QAction::triggered, this,
-            [this] { notAvailableYet(QStringLiteral("Comm Setup")); });
-    connect(m.SMTPSetup, &QAction::triggered, this,
-            [this] { notAvailableYet(QStringLiteral("Email Setup")); });
+    connect(m.PortSetup, &QAction::triggered, this, &LevelwatchForm::PortSetupClick);
+    connect(m.SMTPSetup, &QAction::triggered, this, &LevelwatchForm::SMTPSetupClick);
     connect(m.DetailMenu, &QAction::triggered, this, &LevelwatchForm::DetailMenuClick);
     connect(m.LaunchHelp, &QAction::triggered, this, &LevelwatchForm::dxBarButton3Click);
     connect(m.About, &QAction::triggered, this, &LevelwatchForm::AboutClick);
@@ -323,6 +318,26 @@ void LevelwatchForm::AboutClick() {
 void LevelwatchForm::DetailMenuClick() {
     detail_->show();
     detail_->raise();
+}
+
+void LevelwatchForm::HistReportClick() {
+    notAvailableYet(QStringLiteral("The historical report"));
+}
+
+void LevelwatchForm::MonthlyReportClick() {
+    notAvailableYet(QStringLiteral("The monthly report"));
+}
+
+void LevelwatchForm::PrintTrendClick() {
+    notAvailableYet(QStringLiteral("Printing the trend"));
+}
+
+void LevelwatchForm::PortSetupClick() {
+    notAvailableYet(QStringLiteral("Comm Setup"));
+}
+
+void LevelwatchForm::SMTPSetupClick() {
+    notAvailableYet(QStringLiteral("Email Setup"));
 }
 
 void LevelwatchForm::notAvailableYet(const QString& what) {

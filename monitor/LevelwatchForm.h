@@ -102,6 +102,12 @@ public:
     void TrendClick(bool shown);
     // A column toggle of the View menu (by its position in menu order) was pressed.
     void columnToggleClick(int toggle, bool shown);
+    // The reports, the trend's printout and the setup windows: not in this version yet.
+    void HistReportClick();
+    void MonthlyReportClick();
+    void PrintTrendClick();
+    void PortSetupClick(); // then applyCommSetup after OK
+    void SMTPSetupClick();
 
     // One accepted frame into the live table (NewTankData of the core).
     void NewTankData(const FrameBuffer& rx, int registerCount, FrameSource source);
