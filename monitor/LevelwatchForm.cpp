@@ -15,9 +15,9 @@
 #include "DetailForm.h"
 #include "Dialogs.h"
 #include "LiveDataModel.h"
+#include "LiveDataReport.h"
 #include "LiveGrid.h"
 #include "LiveGridDelegate.h"
-#include "LiveReport.h"
 #include "MainMenus.h"
 #include "MonitorLink.h"
 #include "MonitorMail.h"
@@ -288,11 +288,12 @@ void LevelwatchForm::PrintButtonClick() {
     for (const LiveColumnInfo& c : liveColumns())
         if (grid_->columnShown(c.column))
             columns.push_back(c.column);
-    const LiveReport report(*model_, std::move(columns),
-                            QString::fromStdString(liveReportTitle(trend_->date(), formats_)),
-                            env_.clock->now(), formats_);
+    const LiveDataReport report(
+        *model_, std::move(columns),
+        QString::fromStdString(liveDataReportTitle(trend_->date(), formats_)), env_.clock->now(),
+        formats_);
     QPrinter printer(QPrinter::HighResolution);
-    LiveReport::setUpPrinter(printer);
+    LiveDataReport::setUpPrinter(printer);
     QPrintPreviewDialog preview(&printer, this);
     preview.setWindowTitle(report.title());
     connect(&preview, &QPrintPreviewDialog::paintRequested, this,

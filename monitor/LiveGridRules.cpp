@@ -120,7 +120,7 @@ BatteryBar batteryBar(std::optional<int32_t> level) {
     return bar;
 }
 
-std::string liveReportTitle(double date, const Formats& formats) {
+std::string liveDataReportTitle(double date, const Formats& formats) {
     Formats f = formats;
     f.shortDateFormat = "MMM dd yyyy";
     return std::string(kReportTitle) + formatDate(date, f);

@@ -93,6 +93,6 @@ struct BatteryBar {
 BatteryBar batteryBar(std::optional<int32_t> level);
 
 // "Live Data Report -" directly followed by the date as "mmm dd yyyy" (Jan 05 2024).
-std::string liveReportTitle(double date, const Formats& formats);
+std::string liveDataReportTitle(double date, const Formats& formats);
 
 } // namespace lw

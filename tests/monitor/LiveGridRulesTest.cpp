@@ -91,12 +91,12 @@ TEST(BatteryBar, StyleAndFillFollowTheStoredLevel) {
     }
 }
 
-TEST(LiveReportTitle, JoinsTheDateWithoutABlank) {
+TEST(LiveDataReportTitle, JoinsTheDateWithoutABlank) {
     const double jan5 = encodeDateTime({2024, 1, 5});
-    EXPECT_EQ(liveReportTitle(jan5, Formats::enUS()), "Live Data Report -Jan 05 2024");
+    EXPECT_EQ(liveDataReportTitle(jan5, Formats::enUS()), "Live Data Report -Jan 05 2024");
     Formats german = Formats::commaDecimal();
     german.shortMonthNames[0] = "Jän";
-    EXPECT_EQ(liveReportTitle(jan5, german), "Live Data Report -Jän 05 2024");
+    EXPECT_EQ(liveDataReportTitle(jan5, german), "Live Data Report -Jän 05 2024");
 }
 
 TEST(TankEntry, StoresWhatTheOperatorTyped) {

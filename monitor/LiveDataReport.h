@@ -17,10 +17,10 @@ namespace lw {
 
 class LiveDataModel;
 
-class LiveReport {
+class LiveDataReport {
 public:
-    LiveReport(const LiveDataModel& model, std::vector<LiveColumn> columns, QString title,
-               double printedAt, const Formats& formats);
+    LiveDataReport(const LiveDataModel& model, std::vector<LiveColumn> columns, QString title,
+                   double printedAt, const Formats& formats);
 
     // Letter, landscape, margins of 0.5 inch on every side.
     static void setUpPrinter(QPrinter& printer);

@@ -1,4 +1,4 @@
-#include "LiveReport.h"
+#include "LiveDataReport.h"
 
 #include <QPageLayout>
 #include <QPainter>
@@ -27,7 +27,7 @@ QFont pointFont(int points, bool bold = false) {
 
 } // namespace
 
-struct LiveReport::Metrics {
+struct LiveDataReport::Metrics {
     double width = 0, height = 0; // the printable area, device units
     double band = 0;              // header and footer height
     double titleHeight = 0, captionHeight = 0, rowHeight = 0;
@@ -43,19 +43,19 @@ struct LiveReport::Metrics {
     int rowsOn(int page) const { return page == 0 ? firstPageRows : pageRows; }
 };
 
-LiveReport::LiveReport(const LiveDataModel& model, std::vector<LiveColumn> columns, QString title,
-                       double printedAt, const Formats& formats)
+LiveDataReport::LiveDataReport(const LiveDataModel& model, std::vector<LiveColumn> columns,
+                               QString title, double printedAt, const Formats& formats)
     : model_(model), columns_(std::move(columns)), title_(std::move(title)), printedAt_(printedAt),
       formats_(formats) {}
 
-void LiveReport::setUpPrinter(QPrinter& printer) {
+void LiveDataReport::setUpPrinter(QPrinter& printer) {
     printer.setPageLayout(QPageLayout(QPageSize(QPageSize::Letter), QPageLayout::Landscape,
                                       QMarginsF(kMarginInch, kMarginInch, kMarginInch, kMarginInch),
                                       QPageLayout::Inch));
     printer.setDocName(QStringLiteral("Live Data Report"));
 }
 
-LiveReport::Metrics LiveReport::metrics(QPrinter& printer, QPainter& painter) const {
+LiveDataReport::Metrics LiveDataReport::metrics(QPrinter& printer, QPainter& painter) const {
     Metrics m;
     const QRectF area = printer.pageLayout().paintRectPixels(printer.resolution());
     m.width = area.width();
@@ -82,7 +82,7 @@ LiveReport::Metrics LiveReport::metrics(QPrinter& printer, QPainter& painter) co
     return m;
 }
 
-void LiveReport::print(QPrinter* printer) const {
+void LiveDataReport::print(QPrinter* printer) const {
     QPainter painter(printer);
     const Metrics m = metrics(*printer, painter);
     const int pages = m.pages(model_.rowCount());
@@ -93,7 +93,7 @@ void LiveReport::print(QPrinter* printer) const {
     }
 }
 
-void LiveReport::paintPage(QPainter& painter, const Metrics& m, int page, int pages) const {
+void LiveDataReport::paintPage(QPainter& painter, const Metrics& m, int page, int pages) const {
     double y = m.band;
     if (page == 0) {
         painter.setFont(pointFont(kTitlePoints, true));
@@ -142,8 +142,8 @@ void LiveReport::paintPage(QPainter& painter, const Metrics& m, int page, int pa
     painter.drawText(footer, Qt::AlignRight | Qt::AlignVCenter, printed);
 }
 
-void LiveReport::paintCell(QPainter& painter, const QRectF& cell, int row,
-                           LiveColumn column) const {
+void LiveDataReport::paintCell(QPainter& painter, const QRectF& cell, int row,
+                               LiveColumn column) const {
     const QModelIndex index = model_.index(row, static_cast<int>(column));
     const QVariant background = index.data(Qt::BackgroundRole);
     if (background.isValid())
