@@ -10,6 +10,7 @@
 #include "DateTime.h"
 #include "DetailForm.h"
 #include "FrameBuilder.h"
+#include "HistoryFile.h"
 #include "LiveDataModel.h"
 #include "LiveGrid.h"
 #include "MainMenus.h"
@@ -205,6 +206,37 @@ TEST_F(MonitorTest, RelayedBlocksUpdateOnlyTheCellsTheyChange) {
     w.link().OnMyMessage(relayed(r200(7, 1234), blockTime + 5.0 / 86400));
     for (const QList<QVariant>& change : changes)
         EXPECT_NE(change[0].value<QModelIndex>().column(), static_cast<int>(LiveColumn::Level));
+}
+
+TEST_F(MonitorTest, OnlyTheOwnerOfThePortMailsAlarmChangesAndWritesHistory) {
+    writeUser(kNoService);
+    writeLiveData({"7\tSeven\t1"});
+    clock.fixed = encodeDateTime({2026, 12, 9, 14, 5, 9});
+    LevelwatchForm& w = start();
+    const HistoryFile history(home().toStdString(), w.formats());
+    sim::UnitValues unit = r200(7, 1234);
+    unit.alarms = 1;
+    const auto frame = [](const sim::UnitValues& u) {
+        return FrameBuffer::fromBytes(sim::buildReply(u, 24));
+    };
+
+    // Linked to the service: the service mails and writes history.
+    w.NewTankData(frame(unit), 24, FrameSource::Relayed);
+    w.EmailTimerTimer();
+    EXPECT_TRUE(mail.alarms.empty());
+    EXPECT_EQ(mail.passes, 0);
+    EXPECT_FALSE(std::filesystem::exists(history.path(7, *clock.fixed)));
+
+    w.link().setComActive(1);
+    unit.alarms = 0;
+    w.NewTankData(frame(unit), 24, FrameSource::Serial);
+    ASSERT_EQ(mail.alarms.size(), 1u);
+    EXPECT_EQ(mail.alarms[0].Subject, "Seven Alarm Change - 12/9/2026 2:05:09 PM");
+    EXPECT_EQ(mail.alarms[0].Alarm1, "False");
+    const QByteArray rows = readText(QString::fromStdString(history.path(7, *clock.fixed)));
+    EXPECT_TRUE(rows.contains("12/09/2026 14:05:09\t0\t123.4\t")) << rows.toStdString();
+    w.EmailTimerTimer();
+    EXPECT_EQ(mail.passes, 1);
 }
 
 TEST_F(MonitorTest, StatusBlocksAndBrokenBlocksDecodeNothing) {
