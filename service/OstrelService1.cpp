@@ -5,8 +5,8 @@
 #include <QThread>
 #include <stdexcept>
 
+#include "CpuAffinity.h"
 #include "FileDate.h"
-#include "LocaleFormats.h"
 #include "Paths.h"
 #include "Settings.h"
 #include "TankTableFile.h"

@@ -1,31 +1,9 @@
 #include "ServiceLog.h"
 
-#include <cerrno>
-#include <fcntl.h>
-#include <unistd.h>
-
+#include "AppendFile.h"
 #include "DateTime.h"
 
 namespace lw {
-namespace {
-
-void appendLine(const std::filesystem::path& file, const std::string& bytes) {
-    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return;
-    std::string_view rest = bytes;
-    while (!rest.empty()) {
-        const ssize_t n = ::write(fd, rest.data(), rest.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        rest.remove_prefix(static_cast<size_t>(n));
-    }
-    ::close(fd);
-}
-
-} // namespace
 
 ServiceLog::ServiceLog(std::filesystem::path file, Formats formats, Clock now)
     : file_(std::move(file)), formats_(std::move(formats)), now_(std::move(now)) {}
@@ -43,7 +21,7 @@ void ServiceLog::Log(std::string_view text, int level) {
     line += text;
     if (written) {
         std::lock_guard lock(writeLock_);
-        appendLine(file_, line + "\r\n");
+        appendToFile(file_, line + "\r\n");
     }
     if (observer_)
         observer_(line, level);

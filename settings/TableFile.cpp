@@ -4,6 +4,7 @@
 #include <charconv>
 #include <fstream>
 
+#include "Ascii.h"
 #include "AtomicFile.h"
 #include "DateTime.h"
 
@@ -73,19 +74,6 @@ std::string_view cutToWidth(std::string_view text, int width) {
             return text.substr(0, i);
     }
     return text;
-}
-
-char asciiLower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool equalsIgnoreCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (asciiLower(a[i]) != asciiLower(b[i]))
-            return false;
-    return true;
 }
 
 // "f", "Fa", "FALSE" read as false; "t", "TRUE" as true; anything else is no Boolean.
