@@ -111,7 +111,7 @@ protected:
     }
     TankTable savedTable() const {
         TankTable t;
-        loadTankTable(t, dir / "LastData.txt", Formats::enUS());
+        loadTankTable(t, dir / "LastData.txt", Formats::enUS(), TankIds::Whole);
         return t;
     }
 
@@ -337,6 +337,53 @@ TEST_F(Pipeline, LastDataFileAtStartUp) {
     EXPECT_EQ(table[0].ID, "7");
     EXPECT_EQ(table[0].Level, 1.5);
     EXPECT_EQ(table[1].ID, "5");
+}
+
+TEST_F(Pipeline, HeaderlessOrIdlessRowsAreNotCarriedForward) {
+    // Without its header the first row would name the columns and the others load empty: the
+    // file is kept aside and the table starts empty.
+    const std::string headerless = "7\t\t0\t1.5\r\n8\t\t0\t2.5\r\n9\t\t0\t3.5\r\n";
+    std::ofstream(dir / "LastData.txt", std::ios::trunc) << headerless;
+    pipeline.loadLastData();
+    EXPECT_EQ(readFile(dir / "LastData.txt.damaged"), headerless);
+    EXPECT_TRUE(log.has("ERROR: LastData.txt: line 1: the header line names no column of this table", 0));
+    EXPECT_EQ(pipeline.LastData().size(), 0);
+
+    // Rows with no ID can never match a tank.
+    std::ofstream(dir / "LastData.txt", std::ios::trunc)
+        << "ID\tLevel\r\n\t1\r\n7\t1.5\r\n\t\r\n";
+    ServicePipeline restarted{dir, Formats::enUS(), log, hooks, learned};
+    restarted.loadLastData();
+    EXPECT_TRUE(log.has("LastData.txt: 2 rows without an ID dropped.", 0));
+    ASSERT_EQ(restarted.LastData().size(), 1);
+    EXPECT_EQ(restarted.LastData()[0].ID, "7");
+}
+
+TEST_F(Pipeline, SixDigitTankIdsSurviveARestart) {
+    const auto r300 = [](uint8_t address, uint32_t id, uint32_t level) {
+        UnitValues u;
+        u.address = address;
+        u.dispType = 16;
+        u.tanks = {TankValues{.id = id, .level = level}};
+        return buildReply(u, 24);
+    };
+    pipeline.loadLastData();
+    receive(r300(1, 123456, 1000));
+    later(2);
+    receive(r300(2, 12345, 2000));
+    later(2);
+
+    ServicePipeline restarted{dir, Formats::enUS(), log, hooks, learned};
+    restarted.loadLastData();
+    restarted.ApdComPort1TriggerAvail(r300(1, 123456, 1100));
+    restarted.Timer2Timer();
+    restarted.ApdComPort1TriggerAvail(r300(2, 12345, 2100));
+    const TankTable table = savedTable();
+    ASSERT_EQ(table.size(), 2);
+    EXPECT_EQ(table[0].ID, "123456");
+    EXPECT_EQ(table[0].Level, 11);
+    EXPECT_EQ(table[1].ID, "12345");
+    EXPECT_EQ(table[1].Level, 21);
 }
 
 TEST_F(Pipeline, FailedSavesAreLoggedAndReceptionGoesOn) {
