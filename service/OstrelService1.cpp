@@ -34,9 +34,10 @@ std::filesystem::path filePath(std::string_view name) {
 OstrelService1::OstrelService1(ServiceLog& log, const Formats& formats, const Clock& clock,
                                QObject* parent)
     : QObject(parent), log_(log), formats_(formats), clock_(clock),
-      Profile1_(SettingsScope::Machine), pollFile_(PollTanks_, programFile(kPollListFileName)),
+      Profile1_(SettingsScope::Machine), pollFile_(programFile(kPollListFileName)),
       IdTCPServer1_(programFolder(), [this](const QString& text, int level) { Log(text, level); }),
-      pipeline_(folderPath(), formats, log, *this, PollTanks_) {
+      pipeline_(folderPath(), formats, clock, log, *this, PollTanks_),
+      LiveData_(fileIn(kLiveDataFile), formats, log) {
     // Log lines may come from other threads; status blocks leave from the relay's own.
     log_.setObserver([this](const std::string& line, int level) {
         const QString text = QString::fromStdString(line);
@@ -87,6 +88,8 @@ void OstrelService1::ServiceCreate() {
     Log(QStringLiteral("TCPInit"), 2);
     ComPortInit();
     Log(QStringLiteral("ComPortInitInit"), 2);
+    // Once the log level is known; no save is under way before the event loop runs.
+    pipeline_.removeStaleTempFiles();
     PollModbus_.start();
 }
 
@@ -145,15 +148,24 @@ void OstrelService1::ComPortInit() {
 
 void OstrelService1::SetupPollModbus() {
     Log(QStringLiteral("SetupPollModbus."), 2);
+    pollFile_.forget();
     QString problem;
-    if (!pollFile_.SetupPollModbus())
-        problem = QFile::exists(programFile(kPollListFileName))
+    if (!loadPollFile())
+        problem = QFile::exists(pollFile_.path())
                       ? QStringLiteral("ERROR: %1 could not be read.")
                       : QStringLiteral("ERROR: %1 missing: no unit is polled.");
     // Retried every second while the port is closed: each fault is logged once.
     if (problem != pollFileProblem_ && !problem.isEmpty())
         Log(problem.arg(QLatin1String(kPollListFileName)), 0);
     pollFileProblem_ = problem;
+}
+
+// True when the file was there, had changed and loaded.
+bool OstrelService1::loadPollFile() {
+    bool loaded = false;
+    pollFile_.reloadIfChanged(
+        [&] { loaded = PollTanks_.loadFile(QFile::encodeName(pollFile_.path()).toStdString()); });
+    return loaded;
 }
 
 void OstrelService1::PollModbusTimer() {
@@ -180,7 +192,7 @@ void OstrelService1::PollModbusTimer() {
 }
 
 void OstrelService1::pollNext() {
-    if (pollFile_.reloadIfChanged())
+    if (loadPollFile())
         Log(QStringLiteral("SetupPollModbus."), 2);
     const auto poll = PollTanks_.next();
     if (!poll)
@@ -188,7 +200,7 @@ void OstrelService1::pollNext() {
     const int refused = ApdComPort1_.putBytes(poll->request);
     for (int i = 0; i < refused; ++i)
         Log(QStringLiteral("PutChar Error"), 0);
-    log_.Log(pollLogText(now(), formats_, poll->address), 2);
+    log_.Log(pollLogText(clock_.now(), formats_, poll->address), 2);
 }
 
 bool OstrelService1::answerSignalTest(const FrameBuffer& rx) {
@@ -200,16 +212,7 @@ void OstrelService1::forward(std::span<const uint8_t, kBufferSize> block) {
 }
 
 const TankTable& OstrelService1::tankList() {
-    Log(QStringLiteral("FileDate."), 5);
-    const QString file = fileIn(kLiveDataFile);
-    const std::optional<double> date = FileDate(file);
-    if (!date)
-        throw std::runtime_error("LiveData.txt cannot be examined");
-    if (date != LiveDataFileDate_) {
-        loadTankTable(LiveData_, filePath(kLiveDataFile), formats_);
-        LiveDataFileDate_ = date;
-    }
-    return LiveData_;
+    return LiveData_.tankList();
 }
 
 void OstrelService1::SendAlarmEmail(const AlarmEmailArgs&) {

@@ -10,7 +10,7 @@
 
 #include "Clock.h"
 #include "Formats.h"
-#include "PollFileLoader.h"
+#include "FileWatch.h"
 #include "PollList.h"
 #include "Profile.h"
 #include "RelayServer.h"
@@ -18,6 +18,7 @@
 #include "SerialPort.h"
 #include "ServiceLog.h"
 #include "ServicePipeline.h"
+#include "TankListFile.h"
 #include "TankTable.h"
 
 namespace lw {
@@ -46,11 +47,11 @@ private:
     void PollModbusTimer();
     void pollNext();
     void SetupPollModbus();
+    bool loadPollFile();
     void openSchedule();
     void Log(const QString& text, int level);
 
     // ServicePipelineHooks
-    double now() const override { return clock_.now(); }
     void restartIdleTimer() override { Timer2_.start(); }
     void stopIdleTimer() override { Timer2_.stop(); }
     bool answerSignalTest(const FrameBuffer& rx) override;
@@ -63,7 +64,7 @@ private:
     const Clock& clock_;
     Profile Profile1_;
     PollList PollTanks_;
-    PollFileLoader pollFile_;
+    FileWatch pollFile_;
     QString pollFileProblem_; // the last poll list fault logged, so it is logged once
     SerialPort ApdComPort1_;
     RelayServer IdTCPServer1_;
@@ -72,8 +73,7 @@ private:
     QTimer PollModbus_;
     Table<ScheduleRow> ScheduleData_;
     std::optional<double> EmailFileDate_;
-    TankTable LiveData_;
-    std::optional<double> LiveDataFileDate_;
+    TankListFile LiveData_;
 };
 
 } // namespace lw

@@ -5,8 +5,8 @@
 
 namespace lw {
 
-ServiceLog::ServiceLog(std::filesystem::path file, Formats formats, Clock now)
-    : file_(std::move(file)), formats_(std::move(formats)), now_(std::move(now)) {}
+ServiceLog::ServiceLog(std::filesystem::path file, Formats formats, const Clock& clock)
+    : file_(std::move(file)), formats_(std::move(formats)), clock_(clock) {}
 
 void ServiceLog::setObserver(LineObserver observer) {
     observer_ = std::move(observer);
@@ -16,7 +16,7 @@ void ServiceLog::Log(std::string_view text, int level) {
     const bool written = level <= debugLevel_;
     if (!written && !observer_)
         return;
-    std::string line = formatDateTime(now_(), formats_);
+    std::string line = formatDateTime(clock_.now(), formats_);
     line += ' ';
     line += text;
     if (written) {

@@ -10,7 +10,7 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
-#include "Clock.h"
+#include "SystemClock.h"
 #include "LocaleFormats.h"
 #include "OstrelService1.h"
 #include "Paths.h"
@@ -78,7 +78,7 @@ int main(int argc, char* argv[]) {
     const lw::Formats formats = lw::formatsFromLocale();
     const lw::SystemClock clock;
     lw::ServiceLog log(QFile::encodeName(lw::programFile(lw::kServiceLogFile)).toStdString(),
-                       formats, [&clock] { return clock.now(); });
+                       formats, clock);
     {
         lw::OstrelService1 service(log, formats, clock);
         service.ServiceCreate();

@@ -9,9 +9,8 @@
 #include <QTimer>
 
 #include "AtomicFile.h"
-#include "Clock.h"
+#include "SystemClock.h"
 #include "LiveUpdate.h"
-#include "PollFileLoader.h"
 #include "PollList.h"
 #include "Profile.h"
 #include "Receiver.h"
@@ -123,8 +122,7 @@ TEST_F(SerialLink, ThePollListFileDrivesPollingAndRepliesReachTheRows) {
                             "255:R200S:8255", "--no-drift"}));
     ASSERT_EQ(sim.path(), linkPath().toStdString());
     Link link(rows);
-    PollFileLoader loader(link.list, pollFile);
-    ASSERT_TRUE(loader.SetupPollModbus());
+    ASSERT_TRUE(link.list.loadFile(pollFile.toStdString()));
     EXPECT_EQ(link.list.count(), 3);
     ASSERT_TRUE(link.port.open()) << link.port.errorString().toStdString();
 

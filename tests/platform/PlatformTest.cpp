@@ -4,7 +4,7 @@
 #include <QLocale>
 
 #include "AtomicFile.h"
-#include "Clock.h"
+#include "SystemClock.h"
 #include "DateTime.h"
 #include "LocaleFormats.h"
 #include "Paths.h"

@@ -48,7 +48,6 @@ public:
 
 class FakeHooks final : public ServicePipelineHooks {
 public:
-    double now() const override { return clock; }
     void restartIdleTimer() override {}
     void stopIdleTimer() override {}
     bool answerSignalTest(const FrameBuffer&) override {
@@ -66,7 +65,6 @@ public:
     }
     void SendAlarmEmail(const AlarmEmailArgs& args) override { mails.push_back(args); }
 
-    double clock = encodeDateTime({2024, 3, 5, 10, 0, 0, 0});
     std::optional<TankTable> list;
     std::vector<std::string> events;
     std::vector<std::vector<uint8_t>> forwarded;
@@ -103,7 +101,7 @@ protected:
     }
     // Seconds later by the injected clock; the receive timeout has passed meanwhile.
     void later(double seconds) {
-        hooks.clock += seconds / 86400.0;
+        clock.advanceSeconds(seconds);
         pipeline.Timer2Timer();
     }
     std::filesystem::path history(uint32_t id) const {
@@ -119,10 +117,11 @@ protected:
         std::filesystem::temp_directory_path() /
         ("pipeline-" + std::to_string(::getpid()) + "-" +
          ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    ManualClock clock{encodeDateTime({2024, 3, 5, 10, 0, 0, 0})};
     RecordingLog log;
     FakeHooks hooks;
     LearnedTypeTable learned;
-    ServicePipeline pipeline{dir, Formats::enUS(), log, hooks, learned};
+    ServicePipeline pipeline{dir, Formats::enUS(), clock, log, hooks, learned};
 };
 
 } // namespace
@@ -142,14 +141,14 @@ TEST_F(Pipeline, AcceptedFrameIsStampedSavedAndRelayedThenStored) {
     EXPECT_EQ(saved, std::string(hooks.forwarded[0].begin(), hooks.forwarded[0].end()));
     FrameBuffer rx;
     std::memcpy(rx.block(), saved.data(), kBufferSize);
-    EXPECT_EQ(blockTime(rx), hooks.clock);
+    EXPECT_EQ(blockTime(rx), clock.now());
     EXPECT_TRUE(log.has("Testing Wireless Signal Strength.", 1));
 
     const TankTable table = savedTable();
     ASSERT_EQ(table.size(), 2);
     EXPECT_EQ(table[0].ID, "65539");
     EXPECT_EQ(table[0].Level, 250.0);
-    EXPECT_EQ(table[0].DateTime, hooks.clock); // the time of its history row
+    EXPECT_EQ(table[0].DateTime, clock.now()); // the time of its history row
     EXPECT_FALSE(table[0].DispType);           // learned by polling only
     EXPECT_EQ(table[1].ID, "70000");
     EXPECT_EQ(countLines(history(65539)), 2); // header and one row
@@ -175,7 +174,7 @@ TEST_F(Pipeline, FrameFailingItsCheckIsLoggedAndGoesNowhere) {
         receive(c.frame);
         for (LogLine l : c.expected) {
             if (l.text == "DATE=")
-                l.text += formatDateTime(hooks.clock, Formats::enUS());
+                l.text += formatDateTime(clock.now(), Formats::enUS());
             EXPECT_TRUE(log.has(l.text, l.level)) << l.text;
         }
         later(1.5);
@@ -192,7 +191,7 @@ TEST_F(Pipeline, FrameFailingItsCheckIsLoggedAndGoesNowhere) {
 
 TEST_F(Pipeline, UnchangedTankGetsAHistoryRowOnlyAfter58Seconds) {
     receive(r200(5));
-    const double first = hooks.clock;
+    const double first = clock.now();
     later(30);
     receive(r200(5));
     EXPECT_EQ(countLines(history(5)), 2);
@@ -201,7 +200,7 @@ TEST_F(Pipeline, UnchangedTankGetsAHistoryRowOnlyAfter58Seconds) {
     later(29); // 59 s after the last row
     receive(r200(5));
     EXPECT_EQ(countLines(history(5)), 3);
-    EXPECT_EQ(savedTable()[0].DateTime, hooks.clock);
+    EXPECT_EQ(savedTable()[0].DateTime, clock.now());
 
     later(1); // a change writes at once
     receive(r200(5, 1240));
@@ -213,7 +212,7 @@ TEST_F(Pipeline, RowDateTimeFromAnEarlierRunTimesTheNextHistoryRow) {
     kept.ID = "5";
     kept.Level = 123.4;
     kept.Volume = 500;
-    kept.DateTime = hooks.clock - 10.0 / 86400;
+    kept.DateTime = clock.now() - 10.0 / 86400;
     saveTankTable(TankTable({kept}), dir / "LastData.txt", Formats::enUS());
     pipeline.loadLastData();
     receive(r200(5)); // alarms are new to the row: that alone writes a row
@@ -352,7 +351,7 @@ TEST_F(Pipeline, HeaderlessOrIdlessRowsAreNotCarriedForward) {
     // Rows with no ID can never match a tank.
     std::ofstream(dir / "LastData.txt", std::ios::trunc)
         << "ID\tLevel\r\n\t1\r\n7\t1.5\r\n\t\r\n";
-    ServicePipeline restarted{dir, Formats::enUS(), log, hooks, learned};
+    ServicePipeline restarted{dir, Formats::enUS(), clock, log, hooks, learned};
     restarted.loadLastData();
     EXPECT_TRUE(log.has("LastData.txt: 2 rows without an ID dropped.", 0));
     ASSERT_EQ(restarted.LastData().size(), 1);
@@ -373,7 +372,7 @@ TEST_F(Pipeline, SixDigitTankIdsSurviveARestart) {
     receive(r300(2, 12345, 2000));
     later(2);
 
-    ServicePipeline restarted{dir, Formats::enUS(), log, hooks, learned};
+    ServicePipeline restarted{dir, Formats::enUS(), clock, log, hooks, learned};
     restarted.loadLastData();
     restarted.ApdComPort1TriggerAvail(r300(1, 123456, 1100));
     restarted.Timer2Timer();
@@ -404,4 +403,21 @@ TEST_F(Pipeline, FailedSavesAreLoggedAndReceptionGoesOn) {
         std::count_if(errors.begin(), errors.end(),
                       [](const std::string& e) { return e.starts_with("ERROR: LastData-5.bin"); }),
         2);
+}
+
+TEST_F(Pipeline, StaleTemporaryFilesOfOurOwnAreRemoved) {
+    const std::vector<std::string> ours{".LastData-3.bin.tmp999-0-0", ".LastData.txt.tmp1-2-3"};
+    // The monitor's files may be in the middle of a save; other names are not ours at all.
+    const std::vector<std::string> others{".LiveData.txt.tmp5-0-0", ".Email.txt.tmp5-1-0",
+                                          "LastData.txt.tmp1-2-3", ".LastData-3.bin.swp"};
+    for (const auto& name : ours)
+        std::ofstream(dir / name) << "x";
+    for (const auto& name : others)
+        std::ofstream(dir / name) << "x";
+    pipeline.removeStaleTempFiles();
+    for (const auto& name : ours)
+        EXPECT_FALSE(std::filesystem::exists(dir / name)) << name;
+    for (const auto& name : others)
+        EXPECT_TRUE(std::filesystem::exists(dir / name)) << name;
+    EXPECT_TRUE(log.has("Removed 2 stale temporary files.", 1));
 }
