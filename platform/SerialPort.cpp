@@ -6,13 +6,9 @@
 #include <unistd.h>
 
 #include "PollList.h"
-#include "Profile.h"
 
 namespace lw {
 namespace {
-
-constexpr char kPortsSection[] = "Ports";
-constexpr char kDefaultDevicePrefix[] = "/dev/ttyS";
 
 SerialPort::Error openErrorOf(QSerialPort::SerialPortError e) {
     switch (e) {
@@ -33,23 +29,16 @@ bool validSettings(const SerialPort::LineSettings& s) {
 
 } // namespace
 
-SerialPort::SerialPort(QObject* parent) : QObject(parent) {
+SerialPort::SerialPort(ComPortMap ports, QObject* parent)
+    : QObject(parent), ports_(std::move(ports)) {
     connect(&port_, &QSerialPort::readyRead, this, &SerialPort::onReadyRead);
     connect(&port_, &QSerialPort::errorOccurred, this, &SerialPort::onPortError);
 }
 
 SerialPort::~SerialPort() = default;
 
-QString SerialPort::devicePath(int comNumber) {
-    if (comNumber < 1)
-        return {};
-    const QString key = QStringLiteral("COM%1").arg(comNumber);
-    const QString mapped = Profile(SettingsScope::Machine).ReadString(kPortsSection, key, "");
-    return mapped.isEmpty() ? kDefaultDevicePrefix + QString::number(comNumber - 1) : mapped;
-}
-
-bool SerialPort::isAvailable(int comNumber) {
-    return isDeviceAvailable(devicePath(comNumber));
+bool SerialPort::isAvailable(int comNumber) const {
+    return isDeviceAvailable(ports_.devicePath(comNumber));
 }
 
 bool SerialPort::isDeviceAvailable(const QString& path) {
@@ -79,6 +68,15 @@ QSerialPort::Parity SerialPort::qtParity(Parity parity) {
     return QSerialPort::NoParity;
 }
 
+bool SerialPort::setPortMap(ComPortMap ports) {
+    const bool moves = ports.devicePath(portNumber_) != ports_.devicePath(portNumber_);
+    ports_ = std::move(ports);
+    if (!moves || !isOpen())
+        return true;
+    close();
+    return open();
+}
+
 bool SerialPort::setPortNumber(int comNumber) {
     if (comNumber == portNumber_)
         return true;
@@ -106,7 +104,7 @@ bool SerialPort::setLineSettings(const LineSettings& settings) {
 bool SerialPort::open() {
     if (isOpen())
         return true;
-    const QString path = devicePath(portNumber_);
+    const QString path = ports_.devicePath(portNumber_);
     if (path.isEmpty()) {
         setError(DeviceNotFoundError, tr("COM%1 is no port").arg(portNumber_));
         return false;

@@ -31,6 +31,10 @@ std::filesystem::path filePath(std::string_view name) {
 
 } // namespace
 
+QString settingsFaultLine(const SettingsFault& fault) {
+    return QStringLiteral("ERROR: Settings ") + fault.toString();
+}
+
 OstrelService1::OstrelService1(ServiceLog& log, const Formats& formats, const Clock& clock,
                                QObject* parent)
     : QObject(parent), log_(log), formats_(formats), clock_(clock),
@@ -106,22 +110,36 @@ void OstrelService1::openSchedule() {
     }
 }
 
+bool OstrelService1::refreshSettings() {
+    const std::optional<SettingsFault> fault = Profile1_.check();
+    if (!fault) {
+        settings_ = readServiceSettings(Profile1_);
+        settingsFault_.clear();
+        return true;
+    }
+    const QString line = settingsFaultLine(*fault);
+    if (line != settingsFault_)
+        Log(line, 0);
+    settingsFault_ = line;
+    return false;
+}
+
 void OstrelService1::TCPInit() {
-    const int port = readInteger(Profile1_, Setting::ServicePortNumber);
-    const QString bind = readString(Profile1_, Setting::ServiceBindAddress).trimmed();
-    IdTCPServer1_.setStatusLevel(readInteger(Profile1_, Setting::ServiceStatusLevel));
-    IdTCPServer1_.TCPInit(port,
-                          bind.isEmpty() ? QHostAddress(QHostAddress::Any) : QHostAddress(bind));
+    refreshSettings();
+    IdTCPServer1_.setStatusLevel(settings_.statusLevel);
+    IdTCPServer1_.TCPInit(settings_.tcpPort, settings_.bindAddress);
 }
 
 void OstrelService1::ComPortInit() {
     Log(QStringLiteral("Debug"), 1);
-    log_.setDebugLevel(readInteger(Profile1_, Setting::Debug));
+    refreshSettings();
+    log_.setDebugLevel(settings_.debugLevel);
     Log(QStringLiteral("portNumber"), 1);
-    const SerialSettings settings = readSerialSettings(Profile1_, SettingsScope::Machine);
+    const SerialSettings& settings = settings_.serial;
     const int n = settings.comNumber;
     Log(QStringLiteral("Port Available"), 1);
-    if (!SerialPort::isAvailable(n)) {
+    ApdComPort1_.setPortMap(settings_.ports); // a moved device is reopened, or opened below
+    if (!ApdComPort1_.isAvailable(n)) {
         Log(QStringLiteral("2Could not open COM port%1.").arg(n), 0);
         SetupPollModbus();
         return;
@@ -171,7 +189,8 @@ bool OstrelService1::loadPollFile() {
 void OstrelService1::PollModbusTimer() {
     Log(QStringLiteral("PollModbusTimer"), 2);
     Log(QStringLiteral("PollModbusTimer."), 2);
-    if (readInteger(Profile1_, Setting::ServiceChange) == 1) {
+    // A file that cannot be read as meant is not taken: the flag stays for its next version.
+    if (readInteger(Profile1_, Setting::ServiceChange) == 1 && refreshSettings()) {
         Log(QStringLiteral("PollModbusTimer-ServiceChange"), 2);
         try {
             writeInteger(Profile1_, Setting::ServiceChange, 0);

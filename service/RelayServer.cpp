@@ -3,11 +3,13 @@
 #include <sys/socket.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <utility>
 
 #include <QDir>
 #include <QFile>
+#include <QHostInfo>
 #include <QTcpSocket>
 
 namespace lw {
@@ -16,6 +18,7 @@ namespace {
 const QString kDefaultPortText = QStringLiteral("DefaultPort");
 const QString kActiveText = QStringLiteral("Active");
 const QString kCouldNotListen = QStringLiteral("Could not TCPPort%1.");
+const QString kListenError = QStringLiteral("ERROR: TCPPort %1: %2");
 const QString kServerConnect = QStringLiteral("Server1Connect.");
 const QString kNewClient1 = QStringLiteral("New Client Connected.123");
 const QString kNewClient2 = QStringLiteral("New Client Connected..");
@@ -56,6 +59,27 @@ std::string low8Bits(const QString& text) {
     return out;
 }
 
+// The address to listen on; empty, with the reason, when `text` names none.
+std::optional<QHostAddress> bindAddressOf(const QString& text, QString& reason) {
+    if (text.isEmpty())
+        return QHostAddress(QHostAddress::Any);
+    QHostAddress address;
+    if (address.setAddress(text))
+        return address;
+    const QHostInfo info = QHostInfo::fromName(text);
+    const QList<QHostAddress> addresses = info.addresses();
+    if (info.error() != QHostInfo::NoError || addresses.isEmpty()) {
+        reason = QStringLiteral("BindAddress \"%1\" names no address of this machine (%2)")
+                     .arg(text, info.errorString());
+        return std::nullopt;
+    }
+    // IPv4 first, as the monitors' link tries it first.
+    for (const QHostAddress& a : addresses)
+        if (a.protocol() == QAbstractSocket::IPv4Protocol)
+            return a;
+    return addresses.first();
+}
+
 } // namespace
 
 RelayServer::RelayServer(QString folder, LogFunction log, QObject* parent)
@@ -72,16 +96,22 @@ RelayServer::~RelayServer() {
     }
 }
 
-bool RelayServer::TCPInit(int port, const QHostAddress& address) {
+bool RelayServer::TCPInit(int port, const QString& bindAddress) {
     log(kDefaultPortText, 2);
     log(kActiveText, 2);
     if (server_.isListening())
         return true;
-    if (port < 0 || port > 65535 || !server_.listen(address, static_cast<quint16>(port))) {
-        log(kCouldNotListen.arg(port), 0);
-        return false;
+    QString reason;
+    if (port < 0 || port > 65535) {
+        reason = QStringLiteral("no TCP port number");
+    } else if (const auto address = bindAddressOf(bindAddress, reason)) {
+        if (server_.listen(*address, static_cast<quint16>(port)))
+            return true;
+        reason = QStringLiteral("%1 on %2").arg(server_.errorString(), address->toString());
     }
-    return true;
+    log(kCouldNotListen.arg(port), 0);
+    log(kListenError.arg(port).arg(reason), 0);
+    return false;
 }
 
 void RelayServer::forward(std::span<const uint8_t, kBufferSize> block) {

@@ -37,11 +37,13 @@ public:
     RelayServer(QString folder, LogFunction log, QObject* parent = nullptr);
     ~RelayServer() override;
 
-    // Starts listening on `port` at `address` (Any: every local address). A server that is
+    // Starts listening on `port` at `bindAddress`: empty for every local address, else a
+    // numeric address or a host name (its first IPv4 address, else its first). A server that is
     // already listening keeps its port and address until it is destroyed, so this may be called
     // at every settings reload: it only retries an activation that failed. Returns false after
-    // logging "Could not TCPPort<port>." when the port cannot be used; the caller goes on.
-    bool TCPInit(int port, const QHostAddress& address = QHostAddress::Any);
+    // logging "Could not TCPPort<port>." and the reason (level 0) when the port cannot be used,
+    // and listens nowhere when the bind address names none: never wider than asked.
+    bool TCPInit(int port, const QString& bindAddress = {});
     bool isListening() const { return server_.isListening(); }
     quint16 serverPort() const { return server_.serverPort(); }
     QHostAddress serverAddress() const { return server_.serverAddress(); }

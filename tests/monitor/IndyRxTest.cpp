@@ -70,7 +70,7 @@ TEST(IndyRx, ReportsTheConnectionAndReconnectsToARestartedService) {
         saved.write(bytesOf(taggedBlock(3)));
     }
     auto service = std::make_unique<RelayServer>(dir.path(), nullptr);
-    ASSERT_TRUE(service->TCPInit(0, kLoopback));
+    ASSERT_TRUE(service->TCPInit(0, kLoopback.toString()));
     const quint16 port = service->serverPort();
 
     IndyRx link(QStringLiteral("localhost"), port, kQuick);
@@ -103,7 +103,7 @@ TEST(IndyRx, ReportsTheConnectionAndReconnectsToARestartedService) {
                                            "Ostrel Service: Connection refused"}));
 
     service = std::make_unique<RelayServer>(dir.path(), nullptr);
-    ASSERT_TRUE(service->TCPInit(port, kLoopback));
+    ASSERT_TRUE(service->TCPInit(port, kLoopback.toString()));
     mark = rec.records.size();
     ASSERT_TRUE(rec.waitForLine("DATA 3", mark));
     const QStringList back = rec.lines(mark);
