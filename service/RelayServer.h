@@ -17,11 +17,9 @@
 #include <QHostAddress>
 #include <QObject>
 #include <QString>
-#include <QTcpServer>
 
 #include "RelayBlock.h"
-
-class QTcpSocket;
+#include "RelayConnection.h"
 
 namespace lw {
 
@@ -65,15 +63,15 @@ public:
 
 private:
     struct Client {
-        QTcpSocket* socket = nullptr;
+        RelayConnection* connection = nullptr;
         std::deque<uint64_t> catchUp; // IDs of saved frames still to send, ascending
         bool catchUpDone = false;
     };
 
-    void acceptClients();
+    void acceptClient(qintptr descriptor);
     void startCatchUp(quint64 id);
     void pumpCatchUp(Client& client);
-    void sendSavedFrame(QTcpSocket& socket, uint64_t id);
+    void sendSavedFrame(RelayConnection& connection, uint64_t id);
     std::vector<uint64_t> savedFrameIds() const; // ascending
     void sendToAll(std::span<const uint8_t, kBufferSize> block);
     void flushStatus();
@@ -82,7 +80,7 @@ private:
 
     QString folder_;
     LogFunction log_;
-    QTcpServer server_;
+    RelayListener server_;
     std::map<quint64, std::unique_ptr<Client>> clients_; // in connection order
     quint64 nextClientId_ = 0;
     qint64 maxPendingBytes_ = kDefaultMaxPendingBytes;

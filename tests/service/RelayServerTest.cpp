@@ -210,6 +210,41 @@ TEST(RelayServer, BytesFromClientsAreReadAndDiscarded) {
     EXPECT_EQ(chatty.received, stream({5}));
 }
 
+// End of input from a monitor only says it will send nothing more; a reset is the end.
+TEST(RelayServer, ClientThatShutsDownItsSendingSideKeepsReceiving) {
+    Fixture f;
+    const auto connected = [&] {
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_port = htons(f.server.serverPort());
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        EXPECT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+        return fd;
+    };
+    const int halfClosed = connected();
+    ASSERT_EQ(::shutdown(halfClosed, SHUT_WR), 0);
+    const int reset = connected();
+    ASSERT_TRUE(waitUntil([&] { return f.server.clientCount() == 2; }));
+    const linger abort{1, 0};
+    ::setsockopt(reset, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+    ::close(reset);
+    ASSERT_TRUE(waitUntil([&] { return f.server.clientCount() == 1; }));
+    QCoreApplication::processEvents();
+
+    f.server.forward(taggedBlock(8));
+    QByteArray received;
+    ASSERT_TRUE(waitUntil([&] {
+        char buf[kBufferSize];
+        const ssize_t n = ::recv(halfClosed, buf, sizeof buf, MSG_DONTWAIT);
+        if (n > 0)
+            received.append(buf, n);
+        return received.size() >= kBufferSize || n == 0;
+    }));
+    EXPECT_EQ(received, stream({8}));
+    ::close(halfClosed);
+}
+
 TEST(RelayServer, ActivationFailsOnAPortInUseAndIsRetriedByTheNextCall) {
     QTcpServer holder;
     ASSERT_TRUE(holder.listen(kLoopback, 0));
