@@ -1,6 +1,7 @@
 #include "SerialPort.h"
 
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
@@ -9,6 +10,10 @@
 
 namespace lw {
 namespace {
+
+// For a field engineer, off by default: QT_LOGGING_RULES="levelwatch.serial*=true".
+Q_LOGGING_CATEGORY(lcSerial, "levelwatch.serial", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcFrames, "levelwatch.serial.frames", QtWarningMsg)
 
 SerialPort::Error openErrorOf(QSerialPort::SerialPortError e) {
     switch (e) {
@@ -117,6 +122,8 @@ bool SerialPort::open() {
         return false;
     }
     setError(NoError, {});
+    qCDebug(lcSerial) << "COM" << portNumber_ << "open at" << path << settings_.baud << "baud,"
+                      << settings_.dataBits << "data bits," << settings_.stopBits << "stop bits";
     emit portOpened(portNumber_);
     return true;
 }
@@ -125,6 +132,7 @@ void SerialPort::close() {
     if (!port_.isOpen())
         return;
     port_.close();
+    qCDebug(lcSerial) << "COM" << portNumber_ << "closed";
     emit portClosed(portNumber_);
 }
 
@@ -149,6 +157,10 @@ int SerialPort::putBytes(std::span<const uint8_t> bytes) {
         refused += putChar(b) ? 0 : 1;
     if (refused < static_cast<int>(bytes.size()))
         port_.flush();
+    qCDebug(lcFrames).noquote()
+        << QStringLiteral("COM%1 >").arg(portNumber_)
+        << QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()))
+               .toHex(' ');
     return refused;
 }
 
@@ -166,8 +178,10 @@ bool SerialPort::applySettings(QSerialPort& port, const LineSettings& s) {
 
 void SerialPort::onReadyRead() {
     const QByteArray bytes = port_.readAll();
-    if (!bytes.isEmpty())
-        emit dataReceived(bytes);
+    if (bytes.isEmpty())
+        return;
+    qCDebug(lcFrames).noquote() << QStringLiteral("COM%1 <").arg(portNumber_) << bytes.toHex(' ');
+    emit dataReceived(bytes);
 }
 
 void SerialPort::onPortError(QSerialPort::SerialPortError error) {
@@ -184,6 +198,7 @@ void SerialPort::onPortError(QSerialPort::SerialPortError error) {
     // The device is gone: a read error repeats for as long as the port stays open, so close
     // it now, after the port has finished its own handling of the event.
     setError(ResourceError, port_.errorString());
+    qCDebug(lcSerial) << "COM" << portNumber_ << "went away:" << port_.errorString();
     QMetaObject::invokeMethod(
         this,
         [this] {

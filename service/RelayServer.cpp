@@ -8,9 +8,13 @@
 #include <QDir>
 #include <QFile>
 #include <QHostInfo>
+#include <QLoggingCategory>
 
 namespace lw {
 namespace {
+
+// For a field engineer, off by default: QT_LOGGING_RULES="levelwatch.relay=true".
+Q_LOGGING_CATEGORY(lcRelay, "levelwatch.relay", QtWarningMsg)
 
 const QString kDefaultPortText = QStringLiteral("DefaultPort");
 const QString kActiveText = QStringLiteral("Active");
@@ -90,8 +94,10 @@ bool RelayServer::TCPInit(int port, const QString& bindAddress) {
     if (port < 0 || port > 65535) {
         reason = QStringLiteral("no TCP port number");
     } else if (const auto address = bindAddressOf(bindAddress, reason)) {
-        if (server_.listen(*address, static_cast<quint16>(port)))
+        if (server_.listen(*address, static_cast<quint16>(port))) {
+            qCDebug(lcRelay) << "listening on" << address->toString() << port;
             return true;
+        }
         reason = QStringLiteral("%1 on %2").arg(server_.errorString(), address->toString());
     }
     log(kCouldNotListen.arg(port), 0);
@@ -123,11 +129,17 @@ void RelayServer::acceptClient(qintptr descriptor) {
     client->connection = new RelayConnection(descriptor);
     clients_.emplace(id, std::move(client));
     RelayConnection* connection = clients_.at(id)->connection;
+    qCDebug(lcRelay).noquote() << "client" << connection->peer() << "connected;" << clients_.size()
+                               << "clients";
     connect(connection, &RelayConnection::bytesWritten, this, [this, id] {
         if (auto it = clients_.find(id); it != clients_.end())
             pumpCatchUp(*it->second);
     });
-    connect(connection, &RelayConnection::closed, this, [this, id] { removeClient(id); });
+    connect(connection, &RelayConnection::closed, this, [this, id, connection] {
+        qCDebug(lcRelay).noquote() << "client" << connection->peer()
+                                   << "gone:" << connection->errorString();
+        removeClient(id);
+    });
     startCatchUp(id);
 }
 

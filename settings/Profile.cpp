@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QSettings>
 
 #include <cerrno>
@@ -19,6 +20,9 @@
 
 namespace lw {
 namespace {
+
+// For a field engineer, off by default: QT_LOGGING_RULES="levelwatch.settings=true".
+Q_LOGGING_CATEGORY(lcSettings, "levelwatch.settings", QtWarningMsg)
 
 const QString kProductKey = QString::fromLatin1(kProductKeyPath);
 
@@ -102,6 +106,7 @@ struct Profile::Impl {
         apply(*settings);
         settings->sync();
         const QSettings::Status status = settings->status();
+        qCDebug(lcSettings) << file << "written:" << keys << "status" << status;
         if (status == QSettings::NoError)
             return;
         for (const auto& [k, v] : before) {
@@ -145,9 +150,11 @@ std::optional<SettingsFault> Profile::check() const {
         return SettingsFault{d->file, 0, QStringLiteral("cannot be read: ") + file.errorString(),
                              {}};
     const QByteArray bytes = file.readAll();
-    if (const auto fault = findIniFault(std::string_view(bytes.constData(), bytes.size())))
+    if (const auto fault = findIniFault(std::string_view(bytes.constData(), bytes.size()))) {
+        qCDebug(lcSettings) << d->file << "line" << fault->line << fault->reason.c_str();
         return SettingsFault{d->file, fault->line, QString::fromStdString(fault->reason),
                              QString::fromLocal8Bit(fault->text)};
+    }
     if (d->open()->status() == QSettings::FormatError)
         return SettingsFault{d->file, 0, statusText(QSettings::FormatError), {}};
     return std::nullopt;

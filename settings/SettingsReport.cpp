@@ -68,7 +68,8 @@ QStringList machineSettingsReport(const Profile& machine) {
             continue;
         const auto [value, source] = valueAndSource(machine, info);
         lines << QStringLiteral("[%1] %2 = %3 (%4)")
-                     .arg(sectionName(info), toQString(info.name), value, source);
+                     .arg(sectionName(info), toQString(info.name),
+                          value.isEmpty() ? QStringLiteral("\"\"") : value, source);
         known.insert({sectionName(info), toQString(info.name)});
     }
 
