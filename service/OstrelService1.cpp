@@ -38,7 +38,8 @@ QString settingsFaultLine(const SettingsFault& fault) {
 OstrelService1::OstrelService1(ServiceLog& log, const Formats& formats, const Clock& clock,
                                QObject* parent)
     : QObject(parent), log_(log), formats_(formats), clock_(clock),
-      Profile1_(SettingsScope::Machine), pollFile_(programFile(kPollListFileName)),
+      Profile1_(SettingsScope::Machine), settings_(readServiceSettings(Profile1_)),
+      pollFile_(programFile(kPollListFileName)),
       IdTCPServer1_(programFolder(), [this](const QString& text, int level) { Log(text, level); }),
       pipeline_(folderPath(), formats, clock, log, *this, PollTanks_),
       LiveData_(fileIn(kLiveDataFile), formats, log) {
