@@ -10,17 +10,23 @@
 
 #include "Clock.h"
 #include "Formats.h"
-#include "PollFileLoader.h"
+#include "FileWatch.h"
 #include "PollList.h"
 #include "Profile.h"
 #include "RelayServer.h"
 #include "ScheduleRow.h"
 #include "SerialPort.h"
+#include "Settings.h"
 #include "ServiceLog.h"
 #include "ServicePipeline.h"
+#include "TankListFile.h"
 #include "TankTable.h"
 
 namespace lw {
+
+// The level-0 line for machine-wide settings that cannot be read as meant: at start-up, before
+// the service ends, and at a reload, which then keeps the settings the service runs with.
+QString settingsFaultLine(const SettingsFault& fault);
 
 class OstrelService1 final : public QObject, private ServicePipelineHooks {
     Q_OBJECT
@@ -35,7 +41,7 @@ public:
     // Reads the relay settings and starts listening; a listening server keeps its port.
     void TCPInit();
     // Reads the log level and the serial settings, sets up and opens the port, loads the poll
-    // list.
+    // list. Settings that cannot be read as meant leave those it runs with in place.
     void ComPortInit();
 
     // The e-mail schedule, loaded from "Email.txt" at start-up.
@@ -43,14 +49,17 @@ public:
     const TankTable& LastData() const { return pipeline_.LastData(); }
 
 private:
+    // The machine-wide settings read again, unless the file cannot be read as meant: then they
+    // stay as they are and the fault is logged, once per fault. True when read.
+    bool refreshSettings();
     void PollModbusTimer();
     void pollNext();
     void SetupPollModbus();
+    bool loadPollFile();
     void openSchedule();
     void Log(const QString& text, int level);
 
     // ServicePipelineHooks
-    double now() const override { return clock_.now(); }
     void restartIdleTimer() override { Timer2_.start(); }
     void stopIdleTimer() override { Timer2_.stop(); }
     bool answerSignalTest(const FrameBuffer& rx) override;
@@ -62,8 +71,10 @@ private:
     Formats formats_;
     const Clock& clock_;
     Profile Profile1_;
+    ServiceSettings settings_;
+    QString settingsFault_; // the fault line logged last, so it is logged once
     PollList PollTanks_;
-    PollFileLoader pollFile_;
+    FileWatch pollFile_;
     QString pollFileProblem_; // the last poll list fault logged, so it is logged once
     SerialPort ApdComPort1_;
     RelayServer IdTCPServer1_;
@@ -72,8 +83,7 @@ private:
     QTimer PollModbus_;
     Table<ScheduleRow> ScheduleData_;
     std::optional<double> EmailFileDate_;
-    TankTable LiveData_;
-    std::optional<double> LiveDataFileDate_;
+    TankListFile LiveData_;
 };
 
 } // namespace lw
