@@ -16,13 +16,13 @@
 #include <fstream>
 #include <vector>
 
-#include "Clock.h"
 #include "Dialogs.h"
 #include "FrameBuilder.h"
 #include "LevelwatchForm.h"
 #include "LiveGrid.h"
 #include "MonitorLink.h"
 #include "MonitorMail.h"
+#include "SystemClock.h"
 
 namespace {
 

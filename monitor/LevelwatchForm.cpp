@@ -145,18 +145,19 @@ LevelwatchForm::~LevelwatchForm() {
 void LevelwatchForm::readUserSettings() {
     const Profile user(SettingsScope::User);
     SerialPort& port = link_->GetApdComPort1();
+    port.setPortMap(readComPortMap(Profile(SettingsScope::Machine)));
     port.setPortNumber(kDesignComPort);
     SerialPort::LineSettings line = port.lineSettings();
     QString parityText;
     int first = 0;
     for (int n = kFirstComPort; n <= kLastComPort && !first; ++n)
-        if (SerialPort::isAvailable(n))
+        if (port.isAvailable(n))
             first = n;
     if (!first) {
         UpdateStatus(QString::fromLatin1(kCouldNotOpenComPort).arg(port.portNumber()));
     } else {
         const int stored = readInteger(user, Setting::ComNumber, first);
-        port.setPortNumber(SerialPort::isAvailable(stored) ? stored : first);
+        port.setPortNumber(port.isAvailable(stored) ? stored : first);
         line.baud = readInteger(user, Setting::Baud);
         parityText = readString(user, Setting::Parity);
         UpdateStatus(kSetupDone.arg(port.portNumber()));

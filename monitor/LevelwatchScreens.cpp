@@ -14,7 +14,6 @@
 #include <fstream>
 #include <iostream>
 
-#include "Clock.h"
 #include "DetailForm.h"
 #include "Dialogs.h"
 #include "FrameBuilder.h"
@@ -25,6 +24,7 @@
 #include "MonitorMail.h"
 #include "NewTankForm.h"
 #include "Plant.h"
+#include "SystemClock.h"
 #include "TrendPanel.h"
 #include "UnitConfig.h"
 

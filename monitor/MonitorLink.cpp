@@ -87,7 +87,7 @@ QString MonitorLink::openFailure() const {
     const int n = ApdComPort1_.portNumber();
     QString text = latin(kCouldNotOpenComPort).arg(n);
     // A port that exists but will not open is held by another program: no two may poll it.
-    if (ApdComPort1_.error() == SerialPort::PermissionError && SerialPort::isAvailable(n))
+    if (ApdComPort1_.error() == SerialPort::PermissionError && ApdComPort1_.isAvailable(n))
         text += kPortBusy;
     else if (!ApdComPort1_.errorString().isEmpty())
         text += ' ' + ApdComPort1_.errorString();

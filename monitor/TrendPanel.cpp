@@ -6,7 +6,7 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-#include "Clock.h"
+#include "SystemClock.h"
 
 namespace lw {
 namespace {

@@ -3,11 +3,12 @@
 
 #include <QApplication>
 
-#include "Clock.h"
+#include "CpuAffinity.h"
 #include "Dialogs.h"
 #include "LevelwatchForm.h"
 #include "LocaleFormats.h"
 #include "MonitorMail.h"
+#include "SystemClock.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);

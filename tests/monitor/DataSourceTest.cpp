@@ -119,7 +119,9 @@ TEST_F(DataSourceTest, APortAnotherProgramHoldsIsSaidToBeBusy) {
     startSim({"--unit", "3:R200S"});
     writeMachine({{"Ports", {{"COM3", link()}}}});
     writeUser({{"ComPortInfo", {{"Active", "1"}, {"ComNumber", "3"}}}});
-    SerialPort holder;
+    ComPortMap ports;
+    ports.map(3, link());
+    SerialPort holder(ports);
     holder.setPortNumber(3);
     ASSERT_TRUE(holder.open()) << holder.errorString().toStdString();
     LevelwatchForm& w = start();

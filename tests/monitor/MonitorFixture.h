@@ -13,10 +13,10 @@
 #include <map>
 #include <memory>
 
-#include "Clock.h"
 #include "Dialogs.h"
 #include "LevelwatchForm.h"
 #include "MonitorMail.h"
+#include "SystemClock.h"
 #include "WaitFor.h"
 
 namespace lw::test {
