@@ -108,8 +108,15 @@ void MonitorLink::SetupPollModbus(std::span<const TankRecord> rows, const QStrin
     PollModbus_.stop();
     const int entries = PollTanks_.rebuild(rows);
     PollModbus_.setInterval(pollInterval(entries, PollModbus_.interval()));
+    // The service starts its sweep over whenever the file's date changes, so the same list is
+    // not written again: a frame that only teaches a display type would send the service back
+    // to its first unit each time.
+    const std::filesystem::path path = QFile::encodeName(pollFile).toStdString();
+    const std::string text = PollTanks_.fileText();
     try {
-        writeWholeFile(QFile::encodeName(pollFile).toStdString(), PollTanks_.fileText());
+        std::error_code missing;
+        if (!std::filesystem::exists(path, missing) || readWholeFile(path) != text)
+            writeWholeFile(path, text);
     } catch (const std::exception& e) {
         emit detailLine(kPollFileError.arg(QString::fromLatin1(kPollListFileName),
                                            QString::fromLocal8Bit(e.what())));

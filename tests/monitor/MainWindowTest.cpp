@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QSplitter>
 #include <QTest>
@@ -237,6 +238,28 @@ TEST_F(MonitorTest, OnlyTheOwnerOfThePortMailsAlarmChangesAndWritesHistory) {
     EXPECT_TRUE(rows.contains("12/09/2026 14:05:09\t0\t123.4\t")) << rows.toStdString();
     w.EmailTimerTimer();
     EXPECT_EQ(mail.passes, 1);
+}
+
+TEST_F(MonitorTest, ALearnedDisplayTypeLeavesTheServicesPollListAlone) {
+    writeUser(kNoService);
+    writeLiveData({"7\tSeven\t1", "8\tEight\t1"});
+    LevelwatchForm& w = start();
+    const QString polls = file("OstrelServicePoll.txt");
+    const QDateTime old = QDateTime::currentDateTime().addDays(-1);
+    const auto age = [&] { return QFileInfo(polls).lastModified(); };
+    {
+        QFile f(polls);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite) &&
+                    f.setFileTime(old, QFileDevice::FileModificationTime));
+    }
+    // The first frame of a tank gives its row a display type: the list is rebuilt, but the
+    // file's date, which makes the service start its sweep over, stays.
+    w.link().OnMyMessage(relayed(r200(7, 1234), 46000));
+    EXPECT_EQ(w.model().LiveData()[0].DispType, 0);
+    EXPECT_EQ(age(), old);
+    w.DeleteTankClick();
+    EXPECT_NE(age(), old) << "a new list is written";
+    EXPECT_EQ(readText(polls), "8\r\n");
 }
 
 TEST_F(MonitorTest, StatusBlocksAndBrokenBlocksDecodeNothing) {
