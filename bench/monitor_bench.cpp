@@ -21,7 +21,6 @@
 #include "LevelwatchForm.h"
 #include "LiveGrid.h"
 #include "MonitorLink.h"
-#include "MonitorMail.h"
 #include "SystemClock.h"
 
 namespace {
@@ -99,11 +98,9 @@ int main(int argc, char** argv) {
 
     SystemClock clock;
     Dialogs dialogs;
-    NoMail mail;
     MonitorEnvironment env;
     env.clock = &clock;
     env.dialogs = &dialogs;
-    env.mail = &mail;
     env.regionalFormats = [] { return Formats::enUS(); };
 
     std::vector<double> starts;

@@ -255,7 +255,7 @@ void LevelwatchForm::SetupPollModbus() {
 }
 
 void LevelwatchForm::EmailTimerTimer() {
-    if (link_->ComActive() == 1)
+    if (link_->ComActive() == 1 && env_.mail)
         env_.mail->EmailTimerTimer(model_->LiveData());
 }
 
@@ -442,8 +442,15 @@ void LevelwatchForm::historyRow(const TankRecord& row, uint32_t tankId, bool cha
 }
 
 void LevelwatchForm::sendAlarmEmail(const AlarmEmailArgs& args) {
-    if (link_->ComActive() == 1)
+    if (link_->ComActive() != 1)
+        return;
+    if (env_.mail) {
         env_.mail->SendAlarmEmail(args);
+        return;
+    }
+    // An operator who counts on alarm mail must not take silence for it.
+    detail_->addLine(QString::fromLatin1(kNoAlarmMail));
+    UpdateStatus(QString::fromLatin1(kNoAlarmMail));
 }
 
 void LevelwatchForm::statusText(const std::string& text) {

@@ -40,7 +40,7 @@ struct MainMenus;
 struct MonitorEnvironment {
     const Clock* clock = nullptr;
     Dialogs* dialogs = nullptr;
-    MonitorMail* mail = nullptr;
+    MonitorMail* mail = nullptr; // none: alarm changes are reported as not mailed
     // The regional formats: read at start and once more at the first change of the regional
     // settings while the program runs.
     std::function<Formats()> regionalFormats;
@@ -50,6 +50,7 @@ struct MonitorEnvironment {
 inline constexpr char kMainCaption[] = "Ostrel Levelwatch";
 inline constexpr char kManualFile[] = "470-471 Levelwatch Software_v2.02.1.pdf";
 inline constexpr char kNotAvailableYet[] = "%1 is not available yet.";
+inline constexpr char kNoAlarmMail[] = "Alarm Email not sent: this program has no mail.";
 
 class LevelwatchForm : public QMainWindow, private LiveUpdateHooks {
     Q_OBJECT

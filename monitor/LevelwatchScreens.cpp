@@ -21,7 +21,6 @@
 #include "LiveGrid.h"
 #include "LocaleFormats.h"
 #include "MonitorLink.h"
-#include "MonitorMail.h"
 #include "NewTankForm.h"
 #include "Plant.h"
 #include "SystemClock.h"
@@ -126,11 +125,9 @@ int main(int argc, char** argv) {
 
     lw::SystemClock clock;
     ScreenDialogs dialogs;
-    lw::NoMail mail;
     lw::MonitorEnvironment env;
     env.clock = &clock;
     env.dialogs = &dialogs;
-    env.mail = &mail;
     env.regionalFormats = [] { return lw::formatsFromLocale(QLocale::system()); };
     lw::LevelwatchForm window(env);
     window.show();

@@ -17,11 +17,4 @@ public:
     virtual void EmailTimerTimer(const TankTable& live) = 0;
 };
 
-// Mail for a machine without the mail subsystem: nothing is sent and nothing is said.
-class NoMail final : public MonitorMail {
-public:
-    void SendAlarmEmail(const AlarmEmailArgs&) override {}
-    void EmailTimerTimer(const TankTable&) override {}
-};
-
 } // namespace lw

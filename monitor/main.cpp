@@ -7,7 +7,6 @@
 #include "Dialogs.h"
 #include "LevelwatchForm.h"
 #include "LocaleFormats.h"
-#include "MonitorMail.h"
 #include "SystemClock.h"
 
 int main(int argc, char** argv) {
@@ -17,11 +16,9 @@ int main(int argc, char** argv) {
 
     lw::SystemClock clock;
     lw::Dialogs dialogs;
-    lw::NoMail mail;
     lw::MonitorEnvironment environment;
     environment.clock = &clock;
     environment.dialogs = &dialogs;
-    environment.mail = &mail;
     environment.regionalFormats = [] { return lw::formatsFromLocale(QLocale::system()); };
 
     lw::LevelwatchForm window(environment);
