@@ -10,10 +10,10 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <unistd.h>
 #include <vector>
 
 #include "DateTime.h"
+#include "Files.h"
 #include "FrameBuilder.h"
 #include "LearnedTypeTable.h"
 #include "ServicePipeline.h"
@@ -43,9 +43,7 @@ public:
 };
 
 void BM_FrameToLastDataSaved(benchmark::State& state) {
-    const std::filesystem::path dir =
-        std::filesystem::temp_directory_path() / ("service-bench-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
+    const lw::test::TempDir dir("service-bench");
     {
         std::vector<TankRecord> rows(kTanks);
         for (int i = 0; i < kTanks; ++i) {
@@ -93,7 +91,6 @@ void BM_FrameToLastDataSaved(benchmark::State& state) {
     state.counters["p99_ms"] = at(0.99);
     state.counters["max_ms"] = ms.back();
     state.counters["tanks"] = pipeline.LastData().size();
-    std::filesystem::remove_all(dir);
 }
 BENCHMARK(BM_FrameToLastDataSaved)->Unit(benchmark::kMillisecond)->Iterations(2000);
 

@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <QPointer>
-#include <QTcpServer>
 
 #include "DateTime.h"
 #include "DetailForm.h"
@@ -17,18 +16,12 @@
 #include "MonitorLink.h"
 #include "SerialPort.h"
 #include "SimProcess.h"
+#include "Sockets.h"
 
 using namespace lw;
 using namespace lw::test;
 
 namespace {
-
-// A port that nothing listens on at the moment, for the service's relay.
-int freeTcpPort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
 
 class DataSourceTest : public MonitorTest {
 protected:
@@ -38,8 +31,8 @@ protected:
         sim.reset();
     }
     SimProcess& startSim(std::vector<std::string> args) {
-        args.insert(args.end(), {"--link", link().toStdString(), "--log",
-                                 dir.filePath("sim.log").toStdString()});
+        args.insert(args.end(),
+                    {"--link", link().toStdString(), "--log", inDir("sim.log").toStdString()});
         sim = std::make_unique<SimProcess>(args);
         EXPECT_EQ(sim->path(), link().toStdString());
         return *sim;
@@ -52,7 +45,8 @@ protected:
 
 TEST_F(DataSourceTest, ARelayedBlockFromTheServiceUpdatesTheRowWithTheBlocksTime) {
     startSim({"--unit", "3:R200S:3:level=1234:volume=3702", "--no-drift"});
-    const int port = freeTcpPort();
+    const ReservedPort reserved;
+    const int port = reserved.number();
     writeMachine(
         {{"Ports", {{"COM1", link()}}}, {"TCPPortInfo", {{"PortNumber", QString::number(port)}}}});
     writeUser({{"TCPIPInfo", {{"Address", "127.0.0.1"}, {"Port", QString::number(port)}}}});
@@ -73,11 +67,11 @@ TEST_F(DataSourceTest, ARelayedBlockFromTheServiceUpdatesTheRowWithTheBlocksTime
     ASSERT_TRUE(row.DateTime);
     EXPECT_NEAR(*row.DateTime, todayNow(), 60.0 / 86400);
     const QString today = QString::fromStdString(formatDate(todayNow(), w.formats()));
-    EXPECT_TRUE(waitFor([&] { return readText(file("LiveData.txt")).contains(today.toUtf8()); }));
+    EXPECT_TRUE(waitFor([&] { return readText(file("LiveData.txt")).contains(today); }));
     EXPECT_TRUE(w.detail().text().contains("SLAVE ADDRESS=3"));
     // Relayed frames write no history: the service does.
     const HistoryFile history(home().toStdString(), w.formats());
-    const std::string historyText = readWholeFile(history.path(3, *clock.fixed).string());
+    const std::string historyText = readFile(history.path(3, *clock.fixed));
     EXPECT_EQ(historyText, "");
 }
 
@@ -95,8 +89,7 @@ TEST_F(DataSourceTest, SerialModePollsTheUnitsAndWritesHistory) {
     // The poll timer's ticks, driven here: the R300 unit first teaches its type, then answers.
     const HistoryFile history(home().toStdString(), w.formats());
     const auto rows = [&](uint32_t id) {
-        return QByteArray::fromStdString(readWholeFile(history.path(id, todayNow()).string()))
-            .count("\r\n");
+        return QString::fromStdString(readFile(history.path(id, todayNow()))).count("\r\n");
     };
     ASSERT_TRUE(waitFor(
         [&] {

@@ -87,10 +87,10 @@ TEST_F(MonitorTest, TheStoredPortIsUsedWhenItIsThereElseTheFirstPortThereIs) {
     for (const Case& c : cases) {
         Ini machine;
         for (int n = 1; n <= 50; ++n)
-            machine["Ports"][QStringLiteral("COM%1").arg(n)] = dir.filePath("absent");
+            machine["Ports"][QStringLiteral("COM%1").arg(n)] = inDir("absent");
         for (int n : c.present) {
-            const QString device = dir.filePath(QStringLiteral("device%1").arg(n));
-            writeText(device, "");
+            const QString device = inDir(QStringLiteral("device%1").arg(n));
+            writeFile(device, "");
             machine["Ports"][QStringLiteral("COM%1").arg(n)] = device;
         }
         writeMachine(machine);
@@ -116,7 +116,7 @@ TEST_F(MonitorTest, AColumnToggleHidesColumnAndSeriesAndIsRemembered) {
         EXPECT_FALSE(w.trend().isVisibleTo(&w));
         EXPECT_FALSE(userIni().contains("ShowTrend=0"));
         toggle(w, "Input1Col").trigger();
-        const QByteArray ini = userIni();
+        const QString ini = userIni();
         EXPECT_TRUE(ini.contains("ShowLevel=0"));
         EXPECT_TRUE(ini.contains("ShowInput1=1"));
         EXPECT_TRUE(ini.contains("ShowTrend=0"));
@@ -134,7 +134,7 @@ TEST_F(MonitorTest, AHandSetRelayFlagShowsTheRelayInItsColours) {
     Ini user = kNoService;
     user["Properities"]["ShowRelay2"] = "1";
     writeUser(user);
-    writeText(file("LiveData.txt"), "ID\tRelay2\r\n1\tTrue\r\n2\tFalse\r\n3\t\r\n");
+    writeFile(file("LiveData.txt"), "ID\tRelay2\r\n1\tTrue\r\n2\tFalse\r\n3\t\r\n");
     LevelwatchForm& w = start();
     EXPECT_TRUE(w.grid().columnShown(LiveColumn::Relay2));
     EXPECT_FALSE(w.grid().columnShown(LiveColumn::Relay1));
@@ -147,6 +147,16 @@ TEST_F(MonitorTest, AHandSetRelayFlagShowsTheRelayInItsColours) {
     EXPECT_EQ(colour(2), QColor(Qt::white));
     EXPECT_FALSE(
         w.model().index(0, static_cast<int>(LiveColumn::Level)).data(Qt::BackgroundRole).isValid());
+
+    // The operator sets a relay with a click on its box; the table is saved at once.
+    w.show();
+    const QRect box = w.grid().visualRect(w.model().index(1, col));
+    QTest::mouseClick(w.grid().viewport(), Qt::LeftButton, {}, box.center());
+    EXPECT_EQ(w.model().LiveData()[1].Relay2, true);
+    const QStringList lines = readText(file("LiveData.txt")).split('\n');
+    ASSERT_GE(lines.size(), 3);
+    EXPECT_TRUE(lines[2].startsWith("2\t") && lines[2].contains("True")) << "saved at once";
+    EXPECT_EQ(colour(1), QColor(0, 128, 0));
 }
 
 TEST_F(MonitorTest, APlacementIsSavedOnResizeAndOnClose) {
@@ -198,7 +208,7 @@ TEST_F(MonitorTest, RelayedBlocksUpdateOnlyTheCellsTheyChange) {
     EXPECT_TRUE(columns.contains(static_cast<int>(LiveColumn::Level)));
     EXPECT_FALSE(columns.contains(static_cast<int>(LiveColumn::TankName)));
     EXPECT_TRUE(w.statusLine().endsWith(" Seven parsed new data")) << w.statusLine().toStdString();
-    const QByteArray saved = readText(file("LiveData.txt"));
+    const QString saved = readText(file("LiveData.txt"));
     EXPECT_TRUE(saved.contains("7\tSeven\t0\t123.4\t")) << saved.toStdString();
     EXPECT_TRUE(saved.contains("12/9/2026 2:05:09 PM"));
 
@@ -234,7 +244,7 @@ TEST_F(MonitorTest, OnlyTheOwnerOfThePortMailsAlarmChangesAndWritesHistory) {
     ASSERT_EQ(mail.alarms.size(), 1u);
     EXPECT_EQ(mail.alarms[0].Subject, "Seven Alarm Change - 12/9/2026 2:05:09 PM");
     EXPECT_EQ(mail.alarms[0].Alarm1, "False");
-    const QByteArray rows = readText(QString::fromStdString(history.path(7, *clock.fixed)));
+    const QString rows = QString::fromStdString(readFile(history.path(7, *clock.fixed)));
     EXPECT_TRUE(rows.contains("12/09/2026 14:05:09\t0\t123.4\t")) << rows.toStdString();
     w.EmailTimerTimer();
     EXPECT_EQ(mail.passes, 1);
@@ -315,7 +325,7 @@ TEST_F(MonitorTest, TheStatusLineClearsAfterTenSeconds) {
 
 TEST_F(MonitorTest, TheRegionalSettingsAreReadOnceMoreAtTheirFirstChange) {
     writeUser(kNoService);
-    writeText(file("LiveData.txt"), "ID\tLevel\r\n1\t12.5\r\n");
+    writeFile(file("LiveData.txt"), "ID\tLevel\r\n1\t12.5\r\n");
     regionalFormats = {Formats::enUS(), Formats::commaDecimal(), Formats::enUS()};
     LevelwatchForm& w = start();
     const QModelIndex level = w.model().index(0, static_cast<int>(LiveColumn::Level));
@@ -337,7 +347,7 @@ TEST_F(MonitorTest, F1OpensTheManualAndAMissingManualIsSaid) {
     EXPECT_TRUE(dialogs.opened.isEmpty());
 
     const QString manual = file("470-471 Levelwatch Software_v2.02.1.pdf");
-    writeText(manual, "%PDF-1.4\n");
+    writeFile(manual, "%PDF-1.4\n");
     EXPECT_EQ(w.menus().LaunchHelp->shortcut(), QKeySequence(Qt::Key_F1));
     w.menus().LaunchHelp->trigger();
     EXPECT_EQ(dialogs.opened, QStringList{manual});
@@ -386,7 +396,7 @@ TEST_F(MonitorTest, TheAboutBoxAndTheDetailWindow) {
 TEST_F(MonitorTest, AnUnreadableLiveDataFileIsKeptAndSaid) {
     writeUser(kNoService);
     const QByteArray text = "ID\tTankName\tLevel\r\n1\tOne\t1.5\r\n2\tTwo\tabc\r\n3\tThree\t2\r\n";
-    writeText(file("LiveData.txt"), text);
+    writeFile(file("LiveData.txt"), text);
     LevelwatchForm& w = start();
     EXPECT_EQ(w.model().rowCount(), 1) << "the rows before the fault stay";
     EXPECT_EQ(readText(file("LiveData.txt.damaged")), text);

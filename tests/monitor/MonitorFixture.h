@@ -6,9 +6,7 @@
 
 #include <QDialog>
 #include <QDir>
-#include <QFile>
 #include <QStringList>
-#include <QTemporaryDir>
 #include <functional>
 #include <map>
 #include <memory>
@@ -16,6 +14,7 @@
 #include "Dialogs.h"
 #include "LevelwatchForm.h"
 #include "MonitorMail.h"
+#include "QtFiles.h"
 #include "SystemClock.h"
 #include "WaitFor.h"
 
@@ -60,7 +59,6 @@ using Ini = std::map<QString, std::map<QString, QString>>;
 class MonitorTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
         QDir().mkpath(home());
         QDir().mkpath(settings());
         qputenv("OSTREL_HOME", home().toLocal8Bit());
@@ -68,20 +66,14 @@ protected:
     }
     void TearDown() override { window.reset(); }
 
-    QString home() const { return dir.filePath("home"); }
-    QString settings() const { return dir.filePath("settings"); }
+    // A file or folder in the test's own folder.
+    QString inDir(const QString& name) const {
+        return QString::fromStdString((dir / name.toStdString()).string());
+    }
+    QString home() const { return inDir("home"); }
+    QString settings() const { return inDir("settings"); }
     QString file(const QString& name) const { return home() + '/' + name; }
-    QString link(int n = 1) const { return dir.filePath(QStringLiteral("line%1").arg(n)); }
-
-    static void writeText(const QString& path, const QByteArray& bytes) {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-    }
-    static QByteArray readText(const QString& path) {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    QString link(int n = 1) const { return inDir(QStringLiteral("line%1").arg(n)); }
     static void writeIni(const QString& path, const Ini& ini) {
         QByteArray text;
         for (const auto& [section, values] : ini) {
@@ -89,16 +81,16 @@ protected:
             for (const auto& [k, v] : values)
                 text += k.toLatin1() + '=' + v.toLatin1() + '\n';
         }
-        writeText(path, text);
+        writeFile(path, text);
     }
     void writeUser(const Ini& ini) const { writeIni(settings() + "/user.ini", ini); }
     void writeMachine(const Ini& ini) const { writeIni(settings() + "/machine.ini", ini); }
     // "LiveData.txt" with the given rows under an "ID TankName ComType" header.
     void writeLiveData(const QStringList& rows) const {
-        writeText(file("LiveData.txt"),
+        writeFile(file("LiveData.txt"),
                   ("ID\tTankName\tComType\r\n" + rows.join("\r\n") + "\r\n").toUtf8());
     }
-    QByteArray userIni() const { return readText(settings() + "/user.ini"); }
+    QString userIni() const { return readText(settings() + "/user.ini"); }
 
     MonitorEnvironment environment() {
         MonitorEnvironment env;
@@ -120,7 +112,7 @@ protected:
         return *window;
     }
 
-    QTemporaryDir dir;
+    TempDir dir{"monitor"};
     TestClock clock;
     TestDialogs dialogs;
     RecordingMail mail;

@@ -32,8 +32,8 @@ protected:
         MonitorTest::SetUp();
         writeUser(kNoService);
     }
-    QByteArray liveData() const { return readText(file("LiveData.txt")); }
-    QByteArray polls() const { return readText(file("OstrelServicePoll.txt")); }
+    QString liveData() const { return readText(file("LiveData.txt")); }
+    QString polls() const { return readText(file("OstrelServicePoll.txt")); }
     // Answers the New Tank dialog with these entries (a null text leaves a field as it is).
     void answerNewTank(const QString& id, const QString& name, int comTypeIndex) {
         dialogs.answer = [=](QDialog& d) {
@@ -202,7 +202,7 @@ TEST_F(TankEditingTest, PrintingShowsTheVisibleColumnsOnly) {
     LevelwatchForm& w = start();
     w.grid().setColumnShown(LiveColumn::Volume, false);
     w.trend().setDate(encodeDateTime({2024, 1, 5}));
-    const QString pdf = dir.filePath("report.pdf");
+    const QString pdf = inDir("report.pdf");
     dialogs.answer = [&](QDialog& d) {
         auto& preview = dynamic_cast<QPrintPreviewDialog&>(d);
         EXPECT_EQ(preview.printer()->pageLayout().orientation(), QPageLayout::Landscape);

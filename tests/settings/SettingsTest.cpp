@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "QtFiles.h"
 #include "Settings.h"
 #include "SettingsReport.h"
 
@@ -17,10 +18,7 @@ protected:
     void SetUp() override { qputenv("OSTREL_SETTINGS_DIR", QFile::encodeName(dir.path())); }
     void TearDown() override { qunsetenv("OSTREL_SETTINGS_DIR"); }
 
-    QString stored(const QString& file) const {
-        QFile f(dir.filePath(file));
-        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
-    }
+    QString stored(const QString& file) const { return lw::test::readText(dir.filePath(file)); }
 
     QTemporaryDir dir;
 };
@@ -152,11 +150,10 @@ TEST_F(SettingsTest, WritersUseTheStoredLayout) {
 }
 
 TEST_F(SettingsTest, ReportShowsEveryServiceSettingItsSourceAndWhatIsUnknown) {
-    QFile f(dir.filePath("machine.ini"));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("[ComPortInfo]\nComNumber=3\nBaud=96OO\nParity=odd\nbaud=1200\n"
-            "[STMP]\nPassword=secret\n[Ports]\nCOM1=/dev/ttyUSB0\n[Colour]\nSky=blue\n");
-    f.close();
+    lw::test::writeFile(
+        dir.filePath("machine.ini"),
+        "[ComPortInfo]\nComNumber=3\nBaud=96OO\nParity=odd\nbaud=1200\n"
+        "[STMP]\nPassword=secret\n[Ports]\nCOM1=/dev/ttyUSB0\n[Colour]\nSky=blue\n");
     const QStringList report = machineSettingsReport(Profile(SettingsScope::Machine));
     for (const QString& line : {
              "Settings file: " + dir.filePath("machine.ini"),
