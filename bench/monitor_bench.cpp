@@ -9,14 +9,14 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEvent>
-#include <QTemporaryDir>
 #include <QThread>
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
+#include <string>
 #include <vector>
 
 #include "Dialogs.h"
+#include "Files.h"
 #include "FrameBuilder.h"
 #include "LevelwatchForm.h"
 #include "LiveGrid.h"
@@ -37,12 +37,13 @@ uint32_t tankId(int unit, int k) {
     return static_cast<uint32_t>(unit * 10 + k);
 }
 
-void writeLiveData(const QString& path) {
-    std::ofstream out(path.toStdString(), std::ios::binary);
-    out << "ID\tTankName\tComType\r\n";
+std::string liveData() {
+    std::string text = "ID\tTankName\tComType\r\n";
     for (int u = 1; u <= kUnits; ++u)
         for (int k = 0; k < kTanksPerUnit; ++k)
-            out << tankId(u, k) << "\tTank " << tankId(u, k) << "\t0\r\n";
+            text +=
+                std::to_string(tankId(u, k)) + "\tTank " + std::to_string(tankId(u, k)) + "\t0\r\n";
+    return text;
 }
 
 TitcRecord block(int unit, int frame, double time) {
@@ -82,19 +83,18 @@ double percentile(std::vector<double> v, double p) {
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir home, settings;
-    qputenv("OSTREL_HOME", home.path().toLocal8Bit());
-    qputenv("OSTREL_SETTINGS_DIR", settings.path().toLocal8Bit());
+    const test::TempDir home("monitor-bench-home"), settings("monitor-bench-settings");
+    qputenv("OSTREL_HOME", QByteArray::fromStdString(home.path().string()));
+    qputenv("OSTREL_SETTINGS_DIR", QByteArray::fromStdString(settings.path().string()));
     QElapsedTimer appTimer;
     appTimer.start();
     QApplication app(argc, argv);
     const double appMs = static_cast<double>(appTimer.nsecsElapsed()) / 1e6;
-    writeLiveData(home.filePath("LiveData.txt"));
-    {
-        // A link to a port nothing listens on; the blocks are handed in below.
-        std::ofstream user(settings.filePath("user.ini").toStdString());
-        user << "[TCPIPInfo]\nAddress=127.0.0.1\nPort=1\n[Properities]\nWidth=1280\nHeight=800\n";
-    }
+    test::writeFile(home / "LiveData.txt", liveData());
+    // A link to a port nothing listens on; the blocks are handed in below.
+    test::writeFile(
+        settings / "user.ini",
+        "[TCPIPInfo]\nAddress=127.0.0.1\nPort=1\n[Properities]\nWidth=1280\nHeight=800\n");
 
     SystemClock clock;
     Dialogs dialogs;
