@@ -106,7 +106,9 @@ void OstrelService1::openSchedule() {
 void OstrelService1::TCPInit() {
     const int port = readInteger(Profile1_, Setting::ServicePortNumber);
     const QString bind = readString(Profile1_, Setting::ServiceBindAddress).trimmed();
-    IdTCPServer1_.setStatusLevel(readInteger(Profile1_, Setting::ServiceStatusLevel));
+    const int statusLevel = readInteger(Profile1_, Setting::ServiceStatusLevel);
+    IdTCPServer1_.setStatusLevel(statusLevel);
+    log_.setObserverLevel(statusLevel);
     IdTCPServer1_.TCPInit(port,
                           bind.isEmpty() ? QHostAddress(QHostAddress::Any) : QHostAddress(bind));
 }

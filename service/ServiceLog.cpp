@@ -36,7 +36,8 @@ void ServiceLog::setObserver(LineObserver observer) {
 
 void ServiceLog::Log(std::string_view text, int level) {
     const bool written = level <= debugLevel_;
-    if (!written && !observer_)
+    const bool observed = observer_ && level <= observerLevel_;
+    if (!written && !observed)
         return;
     std::string line = formatDateTime(now_(), formats_);
     line += ' ';
@@ -45,7 +46,7 @@ void ServiceLog::Log(std::string_view text, int level) {
         std::lock_guard lock(writeLock_);
         appendLine(file_, line + "\r\n");
     }
-    if (observer_)
+    if (observed)
         observer_(line, level);
 }
 

@@ -37,7 +37,7 @@ TEST_F(SettingsTest, EmptyMachineGivesEveryDefault) {
     EXPECT_EQ(readInteger(machine, Setting::Debug), 0);
     EXPECT_EQ(readInteger(machine, Setting::ServiceChange), 0);
     EXPECT_EQ(readSmtpSettings(machine),
-              (SmtpSettings{"", "", "", 25, SmtpAuth::Default, "", "", ""}));
+              (SmtpSettings{"", "", "", 25, SmtpAuth::Default, "", "", "", SmtpSecurity::None, ""}));
 
     // The operator's program: service mode, linked to localhost:6000, 675 x 530 at 0,0.
     EXPECT_EQ(readInteger(user, Setting::ComActive), 0);
@@ -117,6 +117,17 @@ TEST_F(SettingsTest, StoredTextsWithTheirSpecialMeanings) {
         machine.WriteString("\\Software\\Ostrel\\Levelwatch\\STMP", "Auth", c.stored);
         EXPECT_EQ(readSmtpSettings(machine).auth, c.auth) << c.stored;
     }
+    // A security text that names no mode must not fall back to plain SMTP.
+    struct SecurityCase {
+        const char* stored;
+        SmtpSecurity security;
+    } securities[] = {{"None", SmtpSecurity::None},      {"starttls", SmtpSecurity::StartTls},
+                      {" TLS ", SmtpSecurity::Tls},      {"SSL", SmtpSecurity::Unknown},
+                      {"", SmtpSecurity::Unknown}};
+    for (const SecurityCase& c : securities) {
+        machine.WriteString("\\Software\\Ostrel\\Levelwatch\\STMP", "Security", c.stored);
+        EXPECT_EQ(readSmtpSettings(machine).security, c.security) << c.stored;
+    }
     for (const auto& [stored, shown] : {std::pair{"1", true}, std::pair{"2", false},
                                         std::pair{"0", false}, std::pair{"x", true}}) {
         user.WriteString("Properities", "ShowLevel", stored);
@@ -130,8 +141,10 @@ TEST_F(SettingsTest, WritersUseTheStoredLayout) {
     writeSerialSettings(machine, SettingsScope::Machine, {2, 19200, Parity::Mark, 7, 2});
     writeSerialSettings(user, SettingsScope::User, {5, 4800, Parity::Odd, 8, 1});
     writeInteger(machine, Setting::ServiceChange, 1);
-    const SmtpSettings smtp{"mail.example", "ops",           "s3cret",    587,
-                            SmtpAuth::Sasl, "tanks@example", "Tank Farm", "ops@example"};
+    // Security and CAFile are not written: they keep their defaults.
+    const SmtpSettings smtp{"mail.example", "ops",       "s3cret",      587,
+                            SmtpAuth::Sasl, "tanks@example", "Tank Farm", "ops@example",
+                            SmtpSecurity::None, ""};
     writeSmtpSettings(machine, smtp);
     writeFlag(user, Setting::ShowHistInput1, true);
 
