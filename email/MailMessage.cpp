@@ -90,6 +90,8 @@ void appendPart(std::string& out, const std::string& boundary, std::string_view 
     out += type;
     out += "; charset=UTF-8\r\nContent-Transfer-Encoding: quoted-printable\r\n\r\n";
     out += quotedPrintable(body);
+    // The line end before a boundary belongs to the boundary: the body's last one must stay.
+    out += kCrLf;
 }
 
 } // namespace

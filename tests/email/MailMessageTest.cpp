@@ -106,11 +106,13 @@ TEST(MailMessage, Layout) {
               "Content-Transfer-Encoding: quoted-printable\r\n"
               "\r\n"
               "Text\r\n"
+              "\r\n"
               "--=_lw_b1\r\n"
               "Content-Type: text/html; charset=UTF-8\r\n"
               "Content-Transfer-Encoding: quoted-printable\r\n"
               "\r\n"
               "<HTML></HTML>\r\n"
+              "\r\n"
               "--=_lw_b1--\r\n");
     const std::string related =
         mimeMessage(content, headers(), MailAttachment{"levels.txt", "1\t2\r\n"});
