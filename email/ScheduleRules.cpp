@@ -107,18 +107,17 @@ bool scheduleRowDue(const ScheduleRow& row, double now, const Formats& f, LogSin
     return true;
 }
 
-bool recordLastSent(std::vector<ScheduleRow>& rows, const ScheduleRow& sent, size_t hint,
-                    double when) {
-    ScheduleRow* target = nullptr;
+std::optional<size_t> recordLastSent(std::vector<ScheduleRow>& rows, const ScheduleRow& sent,
+                                     size_t hint, double when) {
+    std::optional<size_t> found;
     if (hint < rows.size() && sameIdentity(rows[hint], sent))
-        target = &rows[hint];
-    for (size_t i = 0; !target && i < rows.size(); ++i)
+        found = hint;
+    for (size_t i = 0; !found && i < rows.size(); ++i)
         if (sameIdentity(rows[i], sent))
-            target = &rows[i];
-    if (!target)
-        return false;
-    target->LastSent = when;
-    return true;
+            found = i;
+    if (found)
+        rows[*found].LastSent = when;
+    return found;
 }
 
 } // namespace lw

@@ -48,8 +48,9 @@ bool scheduleRowDue(const ScheduleRow& row, double now, const Formats& f, LogSin
 // Records `when` as the LastSent of the row a mail went out for. `sent` is the row as it was when
 // the mail was queued; the table may have changed since (reloaded, edited, rows added or
 // removed), so the row is found again by its address, frequency, time and tank IDs: at `hint`
-// when it is still there, else the first such row. False when there is none any more.
-bool recordLastSent(std::vector<ScheduleRow>& rows, const ScheduleRow& sent, size_t hint,
-                    double when);
+// when it is still there, else the first such row. Returns the row's position; empty when there
+// is none any more.
+std::optional<size_t> recordLastSent(std::vector<ScheduleRow>& rows, const ScheduleRow& sent,
+                                     size_t hint, double when);
 
 } // namespace lw

@@ -150,11 +150,11 @@ TEST(ScheduleRules, SendingIsRecordedOnTheSameRowAfterTheTableChanged) {
     const double when = at(2026, 12, 9, 8, 0, 17);
 
     std::vector<ScheduleRow> rows{a, b};
-    ASSERT_TRUE(recordLastSent(rows, b, 1, when));
+    EXPECT_EQ(recordLastSent(rows, b, 1, when), 1u);
     EXPECT_EQ(rows[1].LastSent, when);
     // A row inserted before it while the mail was out: still found.
     rows = {b, {"new@example.com", 0, std::nullopt, "1000", std::nullopt}, a};
-    ASSERT_TRUE(recordLastSent(rows, a, 0, when));
+    EXPECT_EQ(recordLastSent(rows, a, 0, when), 2u);
     EXPECT_EQ(rows[2].LastSent, when);
     EXPECT_FALSE(rows[0].LastSent == when);
     // Its address edited or the row deleted: nothing is recorded.

@@ -1,0 +1,183 @@
+#include "ReportMailer.h"
+
+#include <QFile>
+
+#include "AlarmReport.h"
+#include "FileDate.h"
+#include "LiveReport.h"
+#include "ScheduleRules.h"
+
+namespace lw {
+namespace {
+
+// The outbox group of the scheduled pass; alarm reports count up from 1.
+constexpr uint64_t kPassGroup = 0;
+
+std::filesystem::path pathOf(const QString& file) {
+    return QFile::encodeName(file).toStdString();
+}
+
+bool unreachable(const SmtpOutcome& o) {
+    return !o.done() && !o.recipientRefused;
+}
+
+} // namespace
+
+ReportMailer::ReportMailer(ReportMailerHooks& hooks, MailOutbox& outbox, const Clock& clock,
+                           const Formats& formats, QString emailFile, LogSink* log, QObject* parent)
+    : QObject(parent), hooks_(hooks), outbox_(outbox), clock_(clock), formats_(formats),
+      emailFile_(std::move(emailFile)), log_(log), ScheduleData_(std::vector<ScheduleRow>()) {}
+
+void ReportMailer::loadSchedule() {
+    if (!QFile::exists(emailFile_)) {
+        ScheduleData_.emplace();
+        return;
+    }
+    try {
+        EmailFileDate_ = FileDate(emailFile_);
+        lw::loadSchedule(ScheduleData_, pathOf(emailFile_), formats_);
+    } catch (const std::exception& e) {
+        hooks_.scheduleFileError(e.what());
+    }
+}
+
+bool ReportMailer::reloadScheduleIfChanged() {
+    if (!QFile::exists(emailFile_) || FileDate(emailFile_) == EmailFileDate_)
+        return false;
+    loadSchedule();
+    return true;
+}
+
+bool ReportMailer::saveSchedule() {
+    try {
+        lw::saveSchedule(ScheduleData_, pathOf(emailFile_), formats_);
+        EmailFileDate_ = FileDate(emailFile_);
+    } catch (const std::exception& e) {
+        hooks_.scheduleFileError(e.what());
+        return false;
+    }
+    emit scheduleSaved();
+    return true;
+}
+
+void ReportMailer::EmailTimerTimer() {
+    if (!hooks_.mayMail())
+        return;
+    log("EmailTimerTimer.", 5);
+    if (pass_.running)
+        return;
+    hooks_.passStarting();
+    pass_ = {true, 0, false};
+    continuePass();
+}
+
+void ReportMailer::continuePass() {
+    const double now = clock_.now();
+    for (; ScheduleData_ && pass_.next < ScheduleData_->size(); ++pass_.next) {
+        const ScheduleRow row = (*ScheduleData_)[pass_.next];
+        if (!scheduleRowDue(row, now, formats_, log_))
+            continue;
+        const std::string address = row.Email.value_or("");
+        LiveReportBodies bodies;
+        try {
+            bodies = hooks_.liveReport(now);
+        } catch (const std::exception& e) {
+            hooks_.mailFailed({address, e.what(), false, {}, false});
+            finishPass();
+            return;
+        }
+        MailOutbox::Job job{hooks_.mailSettings(),
+                            {address, liveReportTitle(now, formats_), std::move(bodies.text),
+                             std::move(bodies.html), ""},
+                            EmptyHost::Skip};
+        outbox_.submit(
+            std::move(job),
+            [this, row, index = pass_.next](const SmtpOutcome& o) { rowDone(row, index, o); },
+            kPassGroup);
+        return;
+    }
+    finishPass();
+}
+
+void ReportMailer::rowDone(const ScheduleRow& row, size_t index, const SmtpOutcome& outcome) {
+    const std::string address = row.Email.value_or("");
+    if (!outcome.done()) {
+        hooks_.mailFailed({address, outcome.error, false, {}, unreachable(outcome)});
+        if (!outcome.recipientRefused) {
+            finishPass();
+            return;
+        }
+        pass_.next = index + 1;
+        continuePass();
+        return;
+    }
+    hooks_.reportSent(address);
+    std::optional<size_t> at;
+    if (ScheduleData_)
+        at = recordLastSent(*ScheduleData_, row, index, clock_.now());
+    pass_.sent |= at.has_value();
+    pass_.next = at.value_or(index) + 1;
+    continuePass();
+}
+
+void ReportMailer::finishPass() {
+    if (pass_.sent)
+        saveSchedule();
+    pass_.running = false;
+    log("Email Done.", 5);
+    emit passFinished();
+}
+
+void ReportMailer::SendAlarmEmail(const AlarmEmailArgs& args, const std::string& errorText) {
+    if (!hooks_.mayMail())
+        return;
+    log("SendAlarmEmail.", 5);
+    std::vector<std::pair<size_t, ScheduleRow>> rows;
+    for (size_t i = 0; ScheduleData_ && i < ScheduleData_->size(); ++i)
+        if ((*ScheduleData_)[i].DataType == kScheduleOnAlarmChange)
+            rows.emplace_back(i, (*ScheduleData_)[i]);
+    if (rows.empty())
+        return;
+    const double now = clock_.now();
+    const std::string html = alarmReportHtml(args, now, formats_);
+    const std::string text = alarmReportText(args, now, formats_);
+    auto batch =
+        std::make_shared<AlarmBatch>(AlarmBatch{nextGroup_++, rows.size(), false, errorText});
+    for (const auto& [index, row] : rows) {
+        MailOutbox::Job job{hooks_.mailSettings(),
+                            {row.Email.value_or(""), args.Subject, text, html, args.AttachmentName},
+                            EmptyHost::Skip};
+        outbox_.submit(
+            std::move(job),
+            [this, batch, row, index](const SmtpOutcome& o) { alarmDone(batch, row, index, o); },
+            batch->group);
+    }
+}
+
+void ReportMailer::alarmDone(const std::shared_ptr<AlarmBatch>& batch, const ScheduleRow& row,
+                             size_t index, const SmtpOutcome& outcome) {
+    --batch->remaining;
+    const std::string address = row.Email.value_or("");
+    if (outcome.done()) {
+        hooks_.alarmSent(address);
+        if (ScheduleData_ && recordLastSent(*ScheduleData_, row, index, clock_.now()))
+            batch->sent = true;
+    } else {
+        hooks_.mailFailed({address, outcome.error, true, batch->errorText, unreachable(outcome)});
+        // The rows after it get no mail for this change, unless only this recipient was refused.
+        if (!outcome.recipientRefused)
+            batch->remaining -= static_cast<size_t>(outbox_.cancel(batch->group));
+    }
+    if (batch->remaining > 0)
+        return;
+    if (batch->sent && saveSchedule())
+        log("Send Alarm Save", 2);
+    emit alarmReportFinished();
+}
+
+void ReportMailer::log(const char* text, int level) {
+    if (log_)
+        log_->Log(text, level);
+}
+
+} // namespace lw
