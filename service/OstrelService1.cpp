@@ -36,7 +36,10 @@ OstrelService1::OstrelService1(ServiceLog& log, const Formats& formats, const Cl
     : QObject(parent), log_(log), formats_(formats), clock_(clock),
       Profile1_(SettingsScope::Machine), pollFile_(PollTanks_, programFile(kPollListFileName)),
       IdTCPServer1_(programFolder(), [this](const QString& text, int level) { Log(text, level); }),
-      pipeline_(folderPath(), formats, log, *this, PollTanks_) {
+      pipeline_(folderPath(), formats, log, *this, PollTanks_),
+      mail_(
+          log, formats, clock, [this]() -> const TankTable& { return tankList(); },
+          [this]() -> const TankTable& { return LiveData_; }, pipeline_.LastData()) {
     // Log lines may come from other threads; status blocks leave from the relay's own.
     log_.setObserver([this](const std::string& line, int level) {
         const QString text = QString::fromStdString(line);
@@ -79,7 +82,7 @@ OstrelService1::~OstrelService1() {
 
 void OstrelService1::ServiceCreate() {
     pinToFirstProcessor();
-    openSchedule();
+    mail_.loadSchedule();
     pipeline_.loadLastData();
     Log(QStringLiteral("InitializeCriticalSection"), 0);
     Log(QStringLiteral("Profile1.Create"), 2);
@@ -88,19 +91,7 @@ void OstrelService1::ServiceCreate() {
     ComPortInit();
     Log(QStringLiteral("ComPortInitInit"), 2);
     PollModbus_.start();
-}
-
-void OstrelService1::openSchedule() {
-    ScheduleData_.emplace();
-    const QString file = fileIn(kEmailFile);
-    if (!QFile::exists(file))
-        return;
-    try {
-        EmailFileDate_ = FileDate(file);
-        lw::loadSchedule(ScheduleData_, filePath(kEmailFile), formats_);
-    } catch (const std::exception& e) {
-        Log(QStringLiteral("ERROR: Email.txt: %1").arg(QString::fromLocal8Bit(e.what())), 0);
-    }
+    mail_.startTimer();
 }
 
 void OstrelService1::TCPInit() {
@@ -214,8 +205,8 @@ const TankTable& OstrelService1::tankList() {
     return LiveData_;
 }
 
-void OstrelService1::SendAlarmEmail(const AlarmEmailArgs&) {
-    Log(QStringLiteral("SendAlarmEmail."), 5);
+void OstrelService1::SendAlarmEmail(const AlarmEmailArgs& args, std::string_view errorText) {
+    mail_.SendAlarmEmail(args, errorText);
 }
 
 void OstrelService1::Log(const QString& text, int level) {

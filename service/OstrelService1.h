@@ -17,6 +17,7 @@
 #include "ScheduleRow.h"
 #include "SerialPort.h"
 #include "ServiceLog.h"
+#include "ServiceMail.h"
 #include "ServicePipeline.h"
 #include "TankTable.h"
 
@@ -39,14 +40,13 @@ public:
     void ComPortInit();
 
     // The e-mail schedule, loaded from "Email.txt" at start-up.
-    Table<ScheduleRow>& ScheduleData() { return ScheduleData_; }
+    Table<ScheduleRow>& ScheduleData() { return mail_.ScheduleData(); }
     const TankTable& LastData() const { return pipeline_.LastData(); }
 
 private:
     void PollModbusTimer();
     void pollNext();
     void SetupPollModbus();
-    void openSchedule();
     void Log(const QString& text, int level);
 
     // ServicePipelineHooks
@@ -56,7 +56,7 @@ private:
     bool answerSignalTest(const FrameBuffer& rx) override;
     void forward(std::span<const uint8_t, kBufferSize> block) override;
     const TankTable& tankList() override;
-    void SendAlarmEmail(const AlarmEmailArgs& args) override;
+    void SendAlarmEmail(const AlarmEmailArgs& args, std::string_view errorText) override;
 
     ServiceLog& log_;
     Formats formats_;
@@ -70,10 +70,9 @@ private:
     ServicePipeline pipeline_;
     QTimer Timer2_;
     QTimer PollModbus_;
-    Table<ScheduleRow> ScheduleData_;
-    std::optional<double> EmailFileDate_;
     TankTable LiveData_;
     std::optional<double> LiveDataFileDate_;
+    ServiceMail mail_;
 };
 
 } // namespace lw

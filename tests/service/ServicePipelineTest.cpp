@@ -64,7 +64,9 @@ public:
             throw std::runtime_error("no tank list");
         return *list;
     }
-    void SendAlarmEmail(const AlarmEmailArgs& args) override { mails.push_back(args); }
+    void SendAlarmEmail(const AlarmEmailArgs& args, std::string_view) override {
+        mails.push_back(args);
+    }
 
     double clock = encodeDateTime({2024, 3, 5, 10, 0, 0, 0});
     std::optional<TankTable> list;

@@ -103,9 +103,11 @@ protected:
     // whom folder permissions do not stop).
     void startService(std::vector<std::string> runAs = {}) {
         runAs.push_back(LEVELWATCH_BIN_DIR "/OstrelService");
-        service = std::make_unique<ChildProcess>(
-            std::move(runAs), ChildOptions{.env = {{"OSTREL_HOME", home.string()},
-                                                   {"OSTREL_SETTINGS_DIR", settingsDir.string()}}});
+        std::map<std::string, std::string> env = serviceEnv;
+        env["OSTREL_HOME"] = home.string();
+        env["OSTREL_SETTINGS_DIR"] = settingsDir.string();
+        service = std::make_unique<ChildProcess>(std::move(runAs),
+                                                 ChildOptions{.env = env, .readFirstLine = false});
     }
     // SIGTERM; the service must end cleanly with its closing lines.
     void stopService() {
@@ -134,6 +136,7 @@ protected:
     const std::filesystem::path home = root / "home";
     const std::filesystem::path settingsDir = root / "settings";
     int tcpPort = 0;
+    std::map<std::string, std::string> serviceEnv; // more environment for the service
     std::vector<std::unique_ptr<SimProcess>> sims;
     std::unique_ptr<ChildProcess> service;
 };

@@ -84,7 +84,7 @@ class Handler:
 
 def main():
     # aiosmtpd warns about its own use of a deprecated session field.
-    warnings.simplefilter("ignore", DeprecationWarning)
+    warnings.filterwarnings("ignore", message="Session.login_data")
     args = parse_args()
     context = None
     if args.tls != "none":
