@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-serialport-dev qt6-charts-dev libqt6opengl6-dev libgl-dev libxkbcommon-dev
   libcurl4-openssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  python3-aiosmtpd
+  python3-aiosmtpd openssl
   clang libclang-rt-14-dev
   # bench only: the MQTT broker and client library the relay benchmark compares against
   mosquitto libmosquitto-dev
