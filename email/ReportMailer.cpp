@@ -1,6 +1,7 @@
 #include "ReportMailer.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include "AlarmReport.h"
 #include "FileDate.h"
@@ -12,6 +13,7 @@ namespace {
 
 // The outbox group of the scheduled pass; alarm reports count up from 1.
 constexpr uint64_t kPassGroup = 0;
+constexpr char kDamagedSuffix[] = ".damaged";
 
 std::filesystem::path pathOf(const QString& file) {
     return QFile::encodeName(file).toStdString();
@@ -38,6 +40,11 @@ void ReportMailer::loadSchedule() {
         lw::loadSchedule(ScheduleData_, pathOf(emailFile_), formats_);
     } catch (const std::exception& e) {
         hooks_.scheduleFileError(e.what());
+        const QString copy = emailFile_ + QLatin1String(kDamagedSuffix);
+        QFile::remove(copy);
+        hooks_.scheduleFileError(QFile::copy(emailFile_, copy)
+                                     ? "kept as " + QFileInfo(copy).fileName().toStdString()
+                                     : "could not be kept as " + copy.toStdString());
     }
 }
 

@@ -88,7 +88,8 @@ public:
     std::optional<double> EmailFileDate() const { return EmailFileDate_; }
 
     // Loads "Email.txt" when it exists (an empty schedule when not) and notes its date. A file
-    // that cannot be read keeps the rows read before the fault and is reported to the hooks.
+    // that cannot be read whole keeps the rows read before the fault; it is reported to the hooks
+    // and copied to "Email.txt.damaged" first, since the next save keeps only those rows.
     void loadSchedule();
     // Loads it again when its date differs from EmailFileDate. True when it was loaded.
     bool reloadScheduleIfChanged();

@@ -169,6 +169,11 @@ SmtpOutcome submitMail(const SmtpSettings& s, const MailContent& mail, EmptyHost
     if (s.security == SmtpSecurity::Unknown)
         return failed("the [STMP] Security setting is not None, STARTTLS or TLS");
 
+    try {
+        checkAddress(mail.SendTo, "recipient");
+    } catch (const MailError& e) {
+        return failed(e.what(), true); // this row's own fault: the others may still go
+    }
     std::string message;
     try {
         message = messageText(s, mail);

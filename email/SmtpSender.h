@@ -38,7 +38,8 @@ struct SmtpOutcome {
     Result result = Result::Failed;
     // Failed: what went wrong, naming the server and giving its reply when there was one.
     std::string error;
-    // Failed because the server refused the recipient: mails to others may still go.
+    // Failed because of the recipient (refused by the server, or no usable address): mails to
+    // others may still go.
     bool recipientRefused = false;
 
     // Sent, or skipped for want of a host: callers record the mail as gone.

@@ -171,15 +171,33 @@ TEST_F(ReportMailerTest, ServerDownLeavesLastSentAloneAndTheRowIsTriedAgain) {
     EXPECT_EQ(saves, 1);
 }
 
-TEST_F(ReportMailerTest, RefusedRecipientEndsOnlyItsOwnMail) {
-    rows() = {row("nobody@example.com", kScheduleEveryday),
+TEST_F(ReportMailerTest, RefusedOrMissingRecipientEndsOnlyItsOwnMail) {
+    rows() = {row("nobody@example.com", kScheduleEveryday), row("", kScheduleEveryday),
               row("b@example.com", kScheduleEveryday)};
     pass();
-    EXPECT_EQ(hooks.events,
-              (std::vector<std::string>{"failed nobody@example.com", "sent b@example.com"}));
-    EXPECT_FALSE(rows()[0].LastSent);
-    EXPECT_TRUE(rows()[1].LastSent);
+    EXPECT_EQ(hooks.events, (std::vector<std::string>{"failed nobody@example.com", "failed ",
+                                                      "sent b@example.com"}));
+    EXPECT_FALSE(rows()[0].LastSent || rows()[1].LastSent);
+    EXPECT_TRUE(rows()[2].LastSent);
     EXPECT_EQ(saves, 1);
+}
+
+TEST_F(ReportMailerTest, ScheduleFileWithABadLineIsKeptAside) {
+    const std::string bytes = "Email\tDataType\tTime\tTankIDs\tLastSent\r\n"
+                              "a@example.com\t0\t\t1000\t\r\n"
+                              "b@example.com\tweekly\t\t1000\t\r\n"
+                              "c@example.com\t0\t\t1000\t\r\n";
+    std::ofstream(emailFile(), std::ios::binary) << bytes;
+    mailer.loadSchedule();
+    ASSERT_EQ(hooks.events.size(), 2u);
+    EXPECT_NE(hooks.events[0].find("weekly"), std::string::npos) << hooks.events[0];
+    EXPECT_EQ(hooks.events[1], "file kept as Email.txt.damaged");
+    EXPECT_EQ(rows().size(), 1u); // the rows before the bad line
+    // What is still readable is sent; the save that follows leaves the copy alone.
+    hooks.events.clear();
+    pass();
+    EXPECT_EQ(recipients(), (std::vector<std::string>{"a@example.com"}));
+    EXPECT_EQ(readWholeFile(emailFile() + ".damaged"), bytes);
 }
 
 TEST_F(ReportMailerTest, NoReportEndsThePassAndNothingWhenNotInCharge) {

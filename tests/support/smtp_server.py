@@ -13,8 +13,8 @@ import email
 import email.policy
 import json
 import os
+import logging
 import ssl
-import warnings
 
 from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
 
@@ -83,8 +83,8 @@ class Handler:
 
 
 def main():
-    # aiosmtpd warns about its own use of a deprecated session field.
-    warnings.filterwarnings("ignore", message="Session.login_data")
+    # aiosmtpd warns in its log about its own use of a deprecated session field.
+    logging.getLogger("mail.log").setLevel(logging.ERROR)
     args = parse_args()
     context = None
     if args.tls != "none":
