@@ -151,120 +151,147 @@ std::string messageText(const SmtpSettings& s, const MailContent& mail) {
     return mimeMessage(mail, headers, attachment);
 }
 
-} // namespace
-
-SmtpOutcome submitMail(const SmtpSettings& s, const MailContent& mail, EmptyHost emptyHost,
-                       const SmtpTimeouts& timeouts, const std::atomic<bool>* abort) {
+// What the settings or the recipient rule out before any connection; empty when the mail may
+// go. Also the do-nothing result for a missing host.
+std::optional<SmtpOutcome> settledBeforeConnecting(const SmtpSettings& s, const MailContent& mail,
+                                                   EmptyHost emptyHost) {
     const std::string host = toStd(s.host.trimmed());
     if (host.empty()) {
         if (emptyHost == EmptyHost::Skip)
-            return {SmtpOutcome::Result::NoHost, {}, false};
+            return SmtpOutcome{SmtpOutcome::Result::NoHost, {}, false};
         return failed("no SMTP host is set");
     }
-    const std::optional<std::string> hostPart = urlHost(host);
-    if (!hostPart)
+    if (!urlHost(host))
         return failed("the SMTP host \"" + host + "\" is not a host name or address");
     if (s.port < 1 || s.port > 65535)
         return failed("the SMTP port " + std::to_string(s.port) + " is not a port number");
     if (s.security == SmtpSecurity::Unknown)
         return failed("the [STMP] Security setting is not None, STARTTLS or TLS");
-
     try {
         checkAddress(mail.SendTo, "recipient");
     } catch (const MailError& e) {
         return failed(e.what(), true); // this row's own fault: the others may still go
     }
+    return std::nullopt;
+}
+
+// One libcurl transfer of a message to the settings' server.
+class Exchange {
+public:
+    Exchange(const SmtpSettings& s, const MailContent& mail, std::string message,
+             const SmtpTimeouts& timeouts, const std::atomic<bool>* abort)
+        : s_(s), rcptText_(mail.SendTo), message_(std::move(message)), timeouts_(timeouts),
+          abort_(abort), url_((s.security == SmtpSecurity::Tls ? "smtps://" : "smtp://") +
+                              *urlHost(toStd(s.host.trimmed())) + ":" + std::to_string(s.port)),
+          from_("<" + toStd(s.email) + ">"), user_(toStd(s.username)), password_(toStd(s.password)),
+          caFile_(toStd(s.caFile)) {}
+
+    // With `login`, logs on with the user name and password. Fills transcript() and errorText().
+    CURLcode perform(bool login) {
+        transcript_ = {};
+        const std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(curl_easy_init(),
+                                                                       &curl_easy_cleanup);
+        if (!curl) {
+            errorText_ = "libcurl could not start";
+            return CURLE_FAILED_INIT;
+        }
+        CURL* c = curl.get();
+        char errorBuffer[CURL_ERROR_SIZE] = {};
+        const std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> rcpt(
+            curl_slist_append(nullptr, rcptText_.c_str()), &curl_slist_free_all);
+        Upload upload{message_};
+        curl_easy_setopt(c, CURLOPT_URL, url_.c_str());
+        curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "smtp,smtps");
+        curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+        curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errorBuffer);
+        curl_easy_setopt(c, CURLOPT_MAIL_FROM, from_.c_str());
+        curl_easy_setopt(c, CURLOPT_MAIL_RCPT, rcpt.get());
+        curl_easy_setopt(c, CURLOPT_UPLOAD, 1L);
+        curl_easy_setopt(c, CURLOPT_READFUNCTION, onRead);
+        curl_easy_setopt(c, CURLOPT_READDATA, &upload);
+        curl_easy_setopt(c, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(message_.size()));
+        curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS,
+                         static_cast<long>(timeouts_.connect.count()));
+        curl_easy_setopt(c, CURLOPT_SERVER_RESPONSE_TIMEOUT,
+                         static_cast<long>(std::max<int64_t>(1, timeouts_.reply.count())));
+        curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, static_cast<long>(timeouts_.total.count()));
+        curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+        curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, onProgress);
+        curl_easy_setopt(c, CURLOPT_XFERINFODATA, abort_);
+        // The transcript comes through the debug callback; nothing is printed.
+        curl_easy_setopt(c, CURLOPT_VERBOSE, 1L);
+        curl_easy_setopt(c, CURLOPT_DEBUGFUNCTION, onDebug);
+        curl_easy_setopt(c, CURLOPT_DEBUGDATA, &transcript_);
+        curl_easy_setopt(c, CURLOPT_USE_SSL,
+                         s_.security == SmtpSecurity::StartTls
+                             ? static_cast<long>(CURLUSESSL_ALL)
+                             : static_cast<long>(CURLUSESSL_NONE));
+        curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 1L);
+        curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 2L);
+        if (!caFile_.empty())
+            curl_easy_setopt(c, CURLOPT_CAINFO, caFile_.c_str());
+        if (login) {
+            curl_easy_setopt(c, CURLOPT_USERNAME, user_.c_str());
+            curl_easy_setopt(c, CURLOPT_PASSWORD, password_.c_str());
+            if (s_.auth == SmtpAuth::Default)
+                curl_easy_setopt(c, CURLOPT_LOGIN_OPTIONS, "AUTH=LOGIN");
+        }
+        const CURLcode code = curl_easy_perform(c);
+        errorText_ = errorBuffer[0] ? errorBuffer : curl_easy_strerror(code);
+        return code;
+    }
+
+    const Transcript& transcript() const { return transcript_; }
+    const std::string& errorText() const { return errorText_; }
+
+private:
+    const SmtpSettings& s_;
+    const std::string rcptText_;
+    const std::string message_;
+    const SmtpTimeouts timeouts_;
+    const std::atomic<bool>* abort_;
+    const std::string url_, from_, user_, password_, caFile_;
+    Transcript transcript_;
+    std::string errorText_;
+};
+
+SmtpOutcome outcomeOf(CURLcode code, const Exchange& exchange, const std::string& where,
+                      const std::string& to) {
+    const Transcript& t = exchange.transcript();
+    if (code == CURLE_OK)
+        return {SmtpOutcome::Result::Sent, {}, false};
+    if (code == CURLE_ABORTED_BY_CALLBACK)
+        return failed("SMTP " + where + ": cancelled, the program is stopping");
+    if (t.refused() && t.command == "RCPT")
+        return failed("SMTP " + where + ": the server refused the recipient " + to + ": " + t.reply,
+                      true);
+    if (t.refused())
+        return failed("SMTP " + where + ": " + stageText(t.command) + ": " + t.reply);
+    return failed("SMTP " + where + ": " + exchange.errorText());
+}
+
+} // namespace
+
+SmtpOutcome submitMail(const SmtpSettings& s, const MailContent& mail, EmptyHost emptyHost,
+                       const SmtpTimeouts& timeouts, const std::atomic<bool>* abort) {
+    if (auto settled = settledBeforeConnecting(s, mail, emptyHost))
+        return *settled;
     std::string message;
     try {
         message = messageText(s, mail);
     } catch (const MailError& e) {
         return failed(e.what());
     }
-
     initCurlOnce();
-    const std::string where = host + ":" + std::to_string(s.port);
-    const std::string url = (s.security == SmtpSecurity::Tls ? "smtps://" : "smtp://") + *hostPart +
-                            ":" + std::to_string(s.port);
-    const std::string user = toStd(s.username);
-    const std::string password = toStd(s.password);
-    const std::string from = "<" + toStd(s.email) + ">";
-    const std::string caFile = toStd(s.caFile);
-    const bool wantsLogin = s.auth != SmtpAuth::None && !user.empty();
-
-    const auto attempt = [&](bool login, Transcript& transcript, std::string& errorText) {
-        const std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(curl_easy_init(),
-                                                                       &curl_easy_cleanup);
-        if (!curl) {
-            errorText = "libcurl could not start";
-            return CURLE_FAILED_INIT;
-        }
-        CURL* c = curl.get();
-        char errorBuffer[CURL_ERROR_SIZE] = {};
-        curl_slist* rcpt = curl_slist_append(nullptr, mail.SendTo.c_str());
-        const std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> rcptList(
-            rcpt, &curl_slist_free_all);
-        Upload upload{message};
-        curl_easy_setopt(c, CURLOPT_URL, url.c_str());
-        curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "smtp,smtps");
-        curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
-        curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errorBuffer);
-        curl_easy_setopt(c, CURLOPT_MAIL_FROM, from.c_str());
-        curl_easy_setopt(c, CURLOPT_MAIL_RCPT, rcpt);
-        curl_easy_setopt(c, CURLOPT_UPLOAD, 1L);
-        curl_easy_setopt(c, CURLOPT_READFUNCTION, onRead);
-        curl_easy_setopt(c, CURLOPT_READDATA, &upload);
-        curl_easy_setopt(c, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(message.size()));
-        curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeouts.connect.count()));
-        curl_easy_setopt(c, CURLOPT_SERVER_RESPONSE_TIMEOUT,
-                         static_cast<long>(std::max<int64_t>(1, timeouts.reply.count())));
-        curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, static_cast<long>(timeouts.total.count()));
-        curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
-        curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, onProgress);
-        curl_easy_setopt(c, CURLOPT_XFERINFODATA, abort);
-        // The transcript comes through the debug callback; nothing is printed.
-        curl_easy_setopt(c, CURLOPT_VERBOSE, 1L);
-        curl_easy_setopt(c, CURLOPT_DEBUGFUNCTION, onDebug);
-        curl_easy_setopt(c, CURLOPT_DEBUGDATA, &transcript);
-        curl_easy_setopt(c, CURLOPT_USE_SSL,
-                         s.security == SmtpSecurity::StartTls ? static_cast<long>(CURLUSESSL_ALL)
-                                                              : static_cast<long>(CURLUSESSL_NONE));
-        curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 1L);
-        curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 2L);
-        if (!caFile.empty())
-            curl_easy_setopt(c, CURLOPT_CAINFO, caFile.c_str());
-        if (login) {
-            curl_easy_setopt(c, CURLOPT_USERNAME, user.c_str());
-            curl_easy_setopt(c, CURLOPT_PASSWORD, password.c_str());
-            if (s.auth == SmtpAuth::Default)
-                curl_easy_setopt(c, CURLOPT_LOGIN_OPTIONS, "AUTH=LOGIN");
-        }
-        const CURLcode code = curl_easy_perform(c);
-        errorText = errorBuffer[0] ? errorBuffer : curl_easy_strerror(code);
-        return code;
-    };
-
-    Transcript transcript;
-    std::string errorText;
-    CURLcode code = attempt(wantsLogin, transcript, errorText);
+    Exchange exchange(s, mail, std::move(message), timeouts, abort);
+    const bool login = s.auth != SmtpAuth::None && !s.username.isEmpty();
+    CURLcode code = exchange.perform(login);
     // "Default" logs on only by LOGIN; a server that offers other mechanisms alone gets none.
-    if (code == CURLE_LOGIN_DENIED && wantsLogin && s.auth == SmtpAuth::Default &&
-        !transcript.authSent && !transcript.offersLogin()) {
-        transcript = {};
-        code = attempt(false, transcript, errorText);
-    }
-    if (code == CURLE_OK)
-        return {SmtpOutcome::Result::Sent, {}, false};
-    if (code == CURLE_ABORTED_BY_CALLBACK)
-        return failed("SMTP " + where + ": cancelled, the program is stopping");
-    if (transcript.refused()) {
-        if (transcript.command == "RCPT")
-            return failed("SMTP " + where + ": the server refused the recipient " + mail.SendTo +
-                              ": " + transcript.reply,
-                          true);
-        return failed("SMTP " + where + ": " + stageText(transcript.command) + ": " +
-                      transcript.reply);
-    }
-    return failed("SMTP " + where + ": " + errorText);
+    if (code == CURLE_LOGIN_DENIED && login && s.auth == SmtpAuth::Default &&
+        !exchange.transcript().authSent && !exchange.transcript().offersLogin())
+        code = exchange.perform(false);
+    return outcomeOf(code, exchange, toStd(s.host.trimmed()) + ":" + std::to_string(s.port),
+                     mail.SendTo);
 }
 
 } // namespace lw
