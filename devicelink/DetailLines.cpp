@@ -8,11 +8,9 @@
 namespace lw {
 namespace {
 
-constexpr int kShownRegisters = 26;
-constexpr int kR200CounterRegister = 24;
-constexpr int kR300CounterRegister = 8;
+constexpr int kShownRegisters = 26; // all 48 only for a quad unit
 
-constexpr std::array<std::string_view, 7> kSharedLabels{
+constexpr std::array<std::string_view, reg::kSharedCount> kSharedLabels{
     "VERSION      =", "ALARMS       =", "RELAYS       =", "R2INPUT1     =",
     "R2INPUT2     =", "TYPE         =", "BATDISPLAY   ="};
 constexpr std::array<std::string_view, 6> kSingleLabels{
@@ -75,12 +73,12 @@ Lines commonDetailLines(const FrameBuffer& rx, const DecodedFrame& frame, double
     Lines out;
     out.push_back("DATE=" + formatDateTime(now, formats));
     const int last = frame.dispType == disptype::R300Q ? kLongRegisterCount : kShownRegisters;
-    for (int reg = 1; reg <= last; ++reg) {
-        std::string label = std::to_string(reg);
+    for (int n = 1; n <= last; ++n) {
+        std::string label = std::to_string(n);
         label.resize(2, ' ');
-        add(out, label + "=", RxInput(rx, reg));
+        add(out, label + "=", RxInput(rx, n));
     }
-    add(out, "SLAVE ADDRESS=", rx[1]);
+    add(out, "SLAVE ADDRESS=", rx[reg::kAddressByte]);
     add(out, "TANK ID1     =", frame.slots[0].tankId);
     return out;
 }
@@ -97,7 +95,7 @@ Lines slotDetailLines(const FrameBuffer& rx, const DecodedFrame& frame, const De
         return out;
     }
     for (size_t i = 0; i < kSharedLabels.size(); ++i)
-        add(out, kSharedLabels[i], RxInput(rx, static_cast<int>(i) + 1));
+        add(out, kSharedLabels[i], RxInput(rx, reg::kVersion + static_cast<int>(i)));
     const int type = frame.dispType & 0xFF;
     if (frame.isInterface) {
         const auto below = interfaceValues(rx, frame);
@@ -117,9 +115,9 @@ Lines slotDetailLines(const FrameBuffer& rx, const DecodedFrame& frame, const De
 Lines counterDetailLines(const FrameBuffer& rx, const DecodedFrame& frame) {
     Lines out;
     if (frame.layout == Family::R300)
-        add(out, "R300 COUNTER   =", RxInput(rx, kR300CounterRegister));
+        add(out, "R300 COUNTER   =", RxInput(rx, reg::kR300Counter));
     else
-        add(out, "R200 COUNTER   =", RxInput(rx, kR200CounterRegister));
+        add(out, "R200 COUNTER   =", RxInput(rx, reg::kR200Counter));
     out.emplace_back(" ");
     return out;
 }

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <span>
 
+#include "RegisterMap.h"
+
 namespace lw {
 
 inline constexpr int kBufferSize = 255;      // RxData / TxData / relay block
@@ -16,7 +18,6 @@ inline constexpr int kShortFrameLength = 53; // 24 registers
 inline constexpr int kLongFrameLength = 101; // 48 registers
 inline constexpr int kShortRegisterCount = 24;
 inline constexpr int kLongRegisterCount = 48;
-inline constexpr int kTypeRegister = 6; // every reply carries the display type here
 inline constexpr int kTimeOffset = 247; // relay block: acceptance time, 0-based offset
 inline constexpr uint8_t kFunctionRead = 0x04;
 inline constexpr uint8_t kFunctionSignalTest = 0x40;

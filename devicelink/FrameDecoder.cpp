@@ -7,6 +7,7 @@ namespace {
 
 // Version from which R300 slots 2 to 4 carry alarm bits of their own.
 constexpr int kOwnAlarmBitsAfterVersion = 120;
+constexpr int kAlarmBitsPerTank = 4;
 
 class Registers {
 public:
@@ -29,33 +30,35 @@ private:
 };
 
 SlotLayout r200Slot(int number) {
-    const int base = number == 1 ? 8 : 15; // the tank ID
+    using T = reg::R200Tank;
+    const int base = number == 1 ? reg::kR200Tank1 : reg::kR200Tank2;
     return {.number = number,
-            .idReg = base,
+            .idReg = base + T::kId,
             .wide = false,
-            .levelReg = base + 4,
-            .volumeReg = base + 5,
-            .decimalsReg = base + 6,
-            .temperatureReg = base + 3,
-            .statusReg = base + 1,
-            .batteryReg = base + 2,
+            .levelReg = base + T::kLevel,
+            .volumeReg = base + T::kVolume,
+            .decimalsReg = base + T::kDecimals,
+            .temperatureReg = base + T::kTemperature,
+            .statusReg = base + T::kStatus,
+            .batteryReg = base + T::kBatSender,
             .alarmShift = 0,
             .dispTypeFirst = false};
 }
 
 SlotLayout r300Slot(int number, int version) {
-    const int base = 9 + 10 * (number - 1); // the tank's block of ten registers
+    using T = reg::R300Tank;
+    const int base = reg::r300Tank(number);
     const bool ownAlarms = number > 1 && version > kOwnAlarmBitsAfterVersion;
     return {.number = number,
-            .idReg = base,
+            .idReg = base + T::kId,
             .wide = true,
-            .levelReg = base + 2,
-            .volumeReg = base + 4,
-            .decimalsReg = base + 6,
-            .temperatureReg = base + 7,
-            .statusReg = base + 8,
-            .batteryReg = base + 9,
-            .alarmShift = ownAlarms ? 4 * (number - 1) : 0,
+            .levelReg = base + T::kLevel,
+            .volumeReg = base + T::kVolume,
+            .decimalsReg = base + T::kDecimals,
+            .temperatureReg = base + T::kTemperature,
+            .statusReg = base + T::kStatus,
+            .batteryReg = base + T::kBatSender,
+            .alarmShift = ownAlarms ? kAlarmBitsPerTank * (number - 1) : 0,
             .dispTypeFirst = number > 1};
 }
 
@@ -99,7 +102,7 @@ void decodeSlot(DecodedSlot& slot, const SlotLayout& at, const Registers& regs,
         out.add(TankField::DispType, shared.dispType);
     constexpr TankField kAlarms[] = {TankField::Alarm1, TankField::Alarm2, TankField::Alarm3,
                                      TankField::Alarm4};
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < kAlarmBitsPerTank; ++i)
         out.add(kAlarms[i], (shared.alarms >> (at.alarmShift + i)) & 1u);
     out.add(TankField::BatDisplay, shared.batDisplay);
     out.add(TankField::Input1, shared.input1);
@@ -152,10 +155,11 @@ SlotLayout slotLayout(Family layout, int number, int version) {
 }
 
 InterfaceLayout interfaceLayout(Family layout) {
-    // They follow tank 1's registers; R300 values are 32-bit.
     if (layout == Family::R300)
-        return {19, 21, 23, 25};
-    return {15, 16, 17, 18};
+        return {reg::kR300LevelBelow, reg::kR300VolumeBelow, reg::kR300LevelAbove,
+                reg::kR300VolumeAbove};
+    return {reg::kR200LevelBelow, reg::kR200VolumeBelow, reg::kR200LevelAbove,
+            reg::kR200VolumeAbove};
 }
 
 double scaleVolume(uint32_t raw, int decimals) {
@@ -167,19 +171,19 @@ double scaleVolume(uint32_t raw, int decimals) {
 DecodedFrame decodeFrame(const FrameBuffer& rx, int registerCount, double readingTime) {
     const Registers regs(rx, registerCount);
     DecodedFrame frame;
-    frame.dispType = RxInput(rx, kTypeRegister);
+    frame.dispType = RxInput(rx, reg::kType);
     const int lowType = frame.dispType & 0xFF;
     frame.layout = isR200Type(lowType) ? Family::R200 : Family::R300;
     frame.knownType = familyOf(lowType) != Family::None;
     frame.isInterface = isInterfaceType(lowType);
 
-    const Shared shared{RxInput(rx, 2),
-                        static_cast<double>(batteryLevel(RxInput(rx, 7))),
-                        static_cast<double>(RxInput(rx, 4)),
-                        static_cast<double>(RxInput(rx, 5)),
+    const Shared shared{RxInput(rx, reg::kAlarms),
+                        static_cast<double>(batteryLevel(RxInput(rx, reg::kBatDisplay))),
+                        static_cast<double>(RxInput(rx, reg::kInput1)),
+                        static_cast<double>(RxInput(rx, reg::kInput2)),
                         static_cast<double>(lowType),
                         readingTime};
-    const int version = RxInput(rx, 1);
+    const int version = RxInput(rx, reg::kVersion);
     const int slots = 1 + extraSlots(frame.dispType);
     std::optional<InterfaceLayout> in;
     if (frame.isInterface)

@@ -66,7 +66,7 @@ std::string pollLogText(double now, const Formats& formats, int address) {
 }
 
 bool isSignalTestReply(const FrameBuffer& rx) {
-    return rx[2] == kFunctionSignalTest;
+    return rx[reg::kFunctionByte] == kFunctionSignalTest;
 }
 
 int PollList::rebuild(std::span<const TankRecord> rows) {

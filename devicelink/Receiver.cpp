@@ -1,5 +1,7 @@
 #include "Receiver.h"
 
+#include <utility>
+
 #include "CodeTables.h"
 
 namespace lw {
@@ -34,6 +36,8 @@ void Receiver::ApdComPort1TriggerAvail(std::span<const uint8_t> bytes) {
 void Receiver::Timer2Timer() {
     rxCount_ = 0;
     timerRunning_ = false;
+    if (std::exchange(shortCrcErrorPending_, false))
+        listener_.crcError(FrameKind::ShortR300);
 }
 
 void Receiver::receiveByte(uint8_t byte) {
@@ -53,7 +57,7 @@ void Receiver::receiveByte(uint8_t byte) {
 }
 
 void Receiver::checkShortFrame() {
-    const int type = RxInput(rxData_, kTypeRegister);
+    const int type = RxInput(rxData_, reg::kType);
     if (isR200Type(type)) {
         listener_.r200FrameComplete();
         if (shortCrcMatches(rxData_))
@@ -64,24 +68,17 @@ void Receiver::checkShortFrame() {
     }
     if (!isR300Type(type))
         return;
-    // A long reply in progress: its bytes 52 and 53 are data, not check bytes.
-    if (rxData_[3] == kLongByteCount)
+    // Bytes 52 and 53 of a long reply in progress are data, not check bytes: its byte count says
+    // so. A short reply whose byte count was corrupted to that value looks the same here; unless
+    // a long reply completes, its failed check is reported when the line falls idle.
+    if (rxData_[reg::kByteCountByte] == kLongByteCount) {
+        shortCrcErrorPending_ = isShortR300Decodable(type) && !shortCrcMatches(rxData_);
         return;
+    }
 
     const bool crcOk = shortCrcMatches(rxData_);
-    if (crcOk) {
-        const uint32_t address = RxInput2(rxData_, 9);
-        if (address >= 1 && address <= 255) {
-            const auto learned = learnedTypes_.learnedType(static_cast<int>(address));
-            if (learned && *learned != type) {
-                learnedTypes_.setLearnedType(static_cast<int>(address), type);
-                stopTimer();
-                rxCount_ = 0;
-                listener_.typeLearned(static_cast<int>(address), type);
-                return;
-            }
-        }
-    }
+    if (crcOk && learnType(type))
+        return;
     // Short replies of types 8 and 12 lack tanks; only the long reply carries them.
     if (!isShortR300Decodable(type))
         return;
@@ -91,8 +88,24 @@ void Receiver::checkShortFrame() {
         listener_.crcError(FrameKind::ShortR300);
 }
 
+// The reply comes from the unit that was polled: the poll entry of its address learns the type,
+// whatever its tanks are numbered (a wireless unit's first tank is 9000 + its address).
+bool Receiver::learnType(int type) {
+    const int address = rxData_[reg::kAddressByte];
+    const std::optional<int> learned = learnedTypes_.learnedType(address);
+    if (!learned || *learned == type)
+        return false;
+    learnedTypes_.setLearnedType(address, type);
+    stopTimer();
+    rxCount_ = 0;
+    listener_.typeLearned(address, type);
+    return true;
+}
+
 void Receiver::checkLongFrame() {
-    if (!isR300Type(RxInput(rxData_, kTypeRegister)))
+    // The 101st byte came: what looked like a long reply at byte 53 was one, good or bad.
+    shortCrcErrorPending_ = false;
+    if (!isR300Type(RxInput(rxData_, reg::kType)))
         return;
     if (longCrcMatches(rxData_))
         accept(FrameKind::LongR300);

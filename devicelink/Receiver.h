@@ -32,10 +32,12 @@ public:
 
     // 53 bytes of an R200 type are in; their CRC check follows.
     virtual void r200FrameComplete() {}
-    // A frame of this kind failed its CRC check. The bytes stay until the idle timer.
+    // A frame of this kind failed its CRC check. The bytes stay until the idle timer. A short R300
+    // reply whose byte count announced a long one is reported from Timer2Timer(), once it is
+    // clear that no long reply followed.
     virtual void crcError(FrameKind) {}
-    // A valid short R300 reply taught the poll entry of `address` its display type; the frame
-    // itself is dropped.
+    // A valid short R300 reply taught the poll entry of `address`, the unit that answered, its
+    // display type; the frame itself is dropped.
     virtual void typeLearned(int /*address*/, int /*type*/) {}
     // A frame was accepted: RxCount is already 0 and the idle timer stopped; `rx` holds the
     // frame from position 1 and may be changed (the service stamps its time into it).
@@ -48,7 +50,8 @@ public:
 
     // One data-available event of the port with the bytes it delivered.
     void ApdComPort1TriggerAvail(std::span<const uint8_t> bytes);
-    // The idle timer fired: a frame in progress is discarded.
+    // The idle timer fired: a frame in progress is discarded (and reported when it was a corrupt
+    // short R300 reply that looked like the start of a long one).
     void Timer2Timer();
 
     const FrameBuffer& RxData() const { return rxData_; }
@@ -58,6 +61,8 @@ private:
     void receiveByte(uint8_t byte);
     void checkShortFrame();
     void checkLongFrame();
+    // A valid short R300 reply of `type`: true when it taught its unit's poll entry a new type.
+    bool learnType(int type);
     void accept(FrameKind kind);
     void stopTimer();
 
@@ -67,6 +72,8 @@ private:
     FrameBuffer rxData_;
     int rxCount_ = 0;
     bool timerRunning_ = false;
+    // A short R300 check failed at byte 53 while the byte count announced a long reply.
+    bool shortCrcErrorPending_ = false;
 };
 
 enum class CrcMatch : uint8_t { None, Short, Long };

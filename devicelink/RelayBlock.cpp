@@ -43,4 +43,10 @@ std::optional<uint64_t> savedFrameFileId(std::string_view fileName) {
     return id;
 }
 
+uint16_t savedFrameId(FrameKind kind, const FrameBuffer& rx) {
+    if (kind == FrameKind::ShortR200)
+        return RxInput(rx, reg::kR200Tank1 + reg::R200Tank::kId);
+    return static_cast<uint16_t>(RxInput2(rx, reg::r300Tank(1) + reg::R300Tank::kId) & 0xFFFFu);
+}
+
 } // namespace lw

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "FrameBuffer.h"
+#include "Receiver.h"
 
 namespace lw {
 
@@ -33,5 +34,8 @@ std::string savedFrameFileName(uint64_t id);
 // The ID in a saved-frame file name as the service writes it (plain decimal, no sign, no leading
 // zero); empty for any other name.
 std::optional<uint64_t> savedFrameFileId(std::string_view fileName);
+// The ID an accepted frame is saved under: the R200 tank ID register, or the low 16 bits of the
+// first R300 tank's 32-bit ID.
+uint16_t savedFrameId(FrameKind kind, const FrameBuffer& rx);
 
 } // namespace lw

@@ -8,7 +8,11 @@ packages=(
   qt6-base-dev qt6-serialport-dev qt6-charts-dev libqt6opengl6-dev libgl-dev libxkbcommon-dev
   libcurl4-openssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  python3-aiosmtpd openssl
+  python3-aiosmtpd
+  # tests: throw-away certificates for the mail server's STARTTLS and TLS
+  openssl
+  # tests: a standard Modbus RTU slave on a pty pair judges our polling and reception
+  python3-pymodbus python3-serial python3-serial-asyncio socat
   clang libclang-rt-14-dev
   # bench only: the MQTT broker and client library the relay benchmark compares against
   mosquitto libmosquitto-dev

@@ -35,14 +35,6 @@ const TankTexts& tankTexts(FrameKind kind, int number) {
     return table[static_cast<size_t>(std::clamp(number, 1, 4) - 1)];
 }
 
-uint16_t savedFrameId(FrameKind kind, const FrameBuffer& rx) {
-    constexpr int kR200IdRegister = 8;
-    constexpr int kR300IdRegister = 9;
-    if (kind == FrameKind::ShortR200)
-        return RxInput(rx, kR200IdRegister);
-    return static_cast<uint16_t>(RxInput2(rx, kR300IdRegister) & 0xFFFFu);
-}
-
 bool AlarmChanged(bool stored, bool received) {
     return stored != received;
 }

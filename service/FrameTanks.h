@@ -1,13 +1,10 @@
 #pragma once
 // What the collector logs around each tank of an accepted frame, by frame kind and the tank's
-// place in the frame (the decoder says how many tanks a frame carries), and the key under which
-// a frame is saved.
+// place in the frame (the decoder says how many tanks a frame carries).
 
 #include <array>
-#include <cstdint>
 #include <string_view>
 
-#include "FrameBuffer.h"
 #include "Receiver.h"
 
 namespace lw {
@@ -24,10 +21,6 @@ struct TankTexts {
 
 // Tank `number` (1..4) of a frame of `kind`.
 const TankTexts& tankTexts(FrameKind kind, int number);
-
-// The ID a frame is saved and relayed under: the R200 tank ID word, or the low 16 bits of the
-// first R300 tank's 32-bit ID.
-uint16_t savedFrameId(FrameKind kind, const FrameBuffer& rx);
 
 // True when exactly one of the two states is set.
 bool AlarmChanged(bool stored, bool received);

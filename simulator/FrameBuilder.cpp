@@ -32,62 +32,64 @@ TankValues tank(const UnitValues& unit, size_t k) {
 }
 
 void r200Tank(Registers& r, int first, const TankValues& t) {
-    r.set(first, t.id);
-    r.set(first + 1, t.status);
-    r.set(first + 2, t.batteryCode);
-    r.set(first + 3, static_cast<uint16_t>(t.temperature));
-    r.set(first + 4, t.level);
-    r.set(first + 5, t.volume);
-    r.set(first + 6, t.volumeDecimals);
+    using T = reg::R200Tank;
+    r.set(first + T::kId, t.id);
+    r.set(first + T::kStatus, t.status);
+    r.set(first + T::kBatSender, t.batteryCode);
+    r.set(first + T::kTemperature, static_cast<uint16_t>(t.temperature));
+    r.set(first + T::kLevel, t.level);
+    r.set(first + T::kVolume, t.volume);
+    r.set(first + T::kDecimals, t.volumeDecimals);
 }
 
 void r300Tank(Registers& r, int first, const TankValues& t) {
-    r.set32(first, t.id);
-    r.set32(first + 2, t.level);
-    r.set32(first + 4, t.volume);
-    r.set(first + 6, t.volumeDecimals);
-    r.set(first + 7, static_cast<uint16_t>(t.temperature));
-    r.set(first + 8, t.status);
-    r.set(first + 9, t.batteryCode);
+    using T = reg::R300Tank;
+    r.set32(first + T::kId, t.id);
+    r.set32(first + T::kLevel, t.level);
+    r.set32(first + T::kVolume, t.volume);
+    r.set(first + T::kDecimals, t.volumeDecimals);
+    r.set(first + T::kTemperature, static_cast<uint16_t>(t.temperature));
+    r.set(first + T::kStatus, t.status);
+    r.set(first + T::kBatSender, t.batteryCode);
 }
 
 } // namespace
 
 std::vector<uint16_t> buildRegisters(const UnitValues& unit, int count) {
     Registers r(count);
-    r.set(1, unit.version);
-    r.set(2, unit.alarms);
-    r.set(3, unit.relays);
-    r.set(4, unit.input1);
-    r.set(5, unit.input2);
-    r.set(6, static_cast<uint32_t>(unit.dispType));
-    r.set(7, unit.batteryCode);
+    r.set(reg::kVersion, unit.version);
+    r.set(reg::kAlarms, unit.alarms);
+    r.set(reg::kRelays, unit.relays);
+    r.set(reg::kInput1, unit.input1);
+    r.set(reg::kInput2, unit.input2);
+    r.set(reg::kType, static_cast<uint32_t>(unit.dispType));
+    r.set(reg::kBatDisplay, unit.batteryCode);
 
     if (familyOf(unit.dispType) == Family::R300) {
-        r.set(8, unit.counter);
-        r300Tank(r, 9, tank(unit, 0));
+        r.set(reg::kR300Counter, unit.counter);
+        r300Tank(r, reg::r300Tank(1), tank(unit, 0));
         if (unit.dispType == disptype::R300I) {
             const TankValues t = tank(unit, 0);
-            r.set32(19, t.levelBelow);
-            r.set32(21, t.volumeBelow);
-            r.set32(23, t.levelAbove);
-            r.set32(25, t.volumeAbove);
+            r.set32(reg::kR300LevelBelow, t.levelBelow);
+            r.set32(reg::kR300VolumeBelow, t.volumeBelow);
+            r.set32(reg::kR300LevelAbove, t.levelAbove);
+            r.set32(reg::kR300VolumeAbove, t.volumeAbove);
         } else {
-            for (int k = 1; k < tanksPerReply(unit.dispType); ++k)
-                r300Tank(r, 9 + 10 * k, tank(unit, static_cast<size_t>(k)));
+            for (int k = 2; k <= tanksPerReply(unit.dispType); ++k)
+                r300Tank(r, reg::r300Tank(k), tank(unit, static_cast<size_t>(k - 1)));
         }
     } else {
-        r200Tank(r, 8, tank(unit, 0));
+        r200Tank(r, reg::kR200Tank1, tank(unit, 0));
         if (unit.dispType == disptype::R200D) {
-            r200Tank(r, 15, tank(unit, 1));
+            r200Tank(r, reg::kR200Tank2, tank(unit, 1));
         } else if (unit.dispType == disptype::R200I) {
             const TankValues t = tank(unit, 0);
-            r.set(15, t.levelBelow);
-            r.set(16, t.volumeBelow);
-            r.set(17, t.levelAbove);
-            r.set(18, t.volumeAbove);
+            r.set(reg::kR200LevelBelow, t.levelBelow);
+            r.set(reg::kR200VolumeBelow, t.volumeBelow);
+            r.set(reg::kR200LevelAbove, t.levelAbove);
+            r.set(reg::kR200VolumeAbove, t.volumeAbove);
         }
-        r.set(24, unit.counter);
+        r.set(reg::kR200Counter, unit.counter);
     }
     return r.take();
 }
@@ -95,9 +97,9 @@ std::vector<uint16_t> buildRegisters(const UnitValues& unit, int count) {
 std::vector<uint8_t> buildReply(const UnitValues& unit, int registerCount) {
     std::vector<uint8_t> frame{unit.address, unit.function,
                                static_cast<uint8_t>(2 * registerCount)};
-    for (uint16_t reg : buildRegisters(unit, registerCount)) {
-        frame.push_back(static_cast<uint8_t>(reg >> 8));
-        frame.push_back(static_cast<uint8_t>(reg & 0xFF));
+    for (uint16_t value : buildRegisters(unit, registerCount)) {
+        frame.push_back(static_cast<uint8_t>(value >> 8));
+        frame.push_back(static_cast<uint8_t>(value & 0xFF));
     }
     frame.resize(frame.size() + 2);
     return withCrc(std::move(frame));

@@ -1,6 +1,7 @@
 #include "Plant.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "CodeTables.h"
 #include "FrameBuffer.h"
@@ -8,15 +9,25 @@
 namespace lw::sim {
 namespace {
 
-// Drift bounds, inside each family's register widths.
-constexpr int64_t kMaxLevelR200 = 20000;  // 2000.0
-constexpr int64_t kMaxLevelR300 = 500000; // 5000.00
+// Values wander by these steps around the configured ones, at most a band away from them and
+// never outside what the family's registers can carry.
 constexpr int kLevelStep = 25;
+constexpr int64_t kLevelBand = 2000; // raw units: 200.0 (R200) or 20.00 (R300) either side
+constexpr int kVolumePerLevel = 3;   // volume moves three raw units per unit of level
+constexpr int64_t kTemperatureBand = 10;
+constexpr int kInputStep = 3;
+constexpr int64_t kInputBand = 300;
 constexpr double kTemperatureChange = 0.1;
 constexpr double kAlarmChange = 0.025;
 
-uint32_t clampAdd(uint32_t value, int delta, int64_t max) {
-    return static_cast<uint32_t>(std::clamp<int64_t>(int64_t{value} + delta, 0, max));
+constexpr int64_t kMax16 = 0xFFFF;
+constexpr int64_t kMax32 = 0xFFFFFFFF;
+
+// `value` moved by `delta`, kept within `band` of `configured` and within min..max.
+int64_t wander(int64_t value, int64_t delta, int64_t configured, int64_t band, int64_t min,
+               int64_t max) {
+    return std::clamp(value + delta, std::max(min, configured - band),
+                      std::min(max, configured + band));
 }
 
 // Interface units report the levels and volumes below and above the interface: keep them a
@@ -24,10 +35,12 @@ uint32_t clampAdd(uint32_t value, int delta, int64_t max) {
 void splitInterface(UnitValues& u) {
     if (!isInterfaceType(u.dispType))
         return;
+    // Two fifths below: in 64 bits, as twice a 32-bit value may not fit 32.
+    const auto twoFifths = [](uint32_t v) { return static_cast<uint32_t>(uint64_t{v} * 2 / 5); };
     for (TankValues& t : u.tanks) {
-        t.levelBelow = t.level * 2 / 5;
+        t.levelBelow = twoFifths(t.level);
         t.levelAbove = t.level - t.levelBelow;
-        t.volumeBelow = t.volume * 2 / 5;
+        t.volumeBelow = twoFifths(t.volume);
         t.volumeAbove = t.volume - t.volumeBelow;
     }
 }
@@ -44,35 +57,38 @@ int alarmBits(const UnitValues& u) {
 
 Plant::Plant(std::vector<UnitConfig> units, PlantOptions options)
     : units_(std::move(units)), options_(options), rng_(options.seed) {
-    for (UnitConfig& u : units_)
+    for (UnitConfig& u : units_) {
         splitInterface(u.values);
+        configured_.push_back(u.values);
+    }
 }
 
 Answer Plant::answer(const PollRequest& request) {
     Answer a;
-    UnitConfig* unit = find(request[0]);
-    if (!unit)
+    const std::optional<size_t> index = find(request[0]);
+    if (!index)
         return a;
-    a.dispType = unit->values.dispType;
+    UnitConfig& unit = units_[*index];
+    a.dispType = unit.values.dispType;
     const int asked = request[5] | request[4] << 8;
     const bool readFromZero = request[1] == kFunctionRead && request[2] == 0 && request[3] == 0;
     if (!readFromZero || (asked != kShortRegisterCount && asked != kLongRegisterCount)) {
         a.kind = Answer::Kind::Unsupported;
         return a;
     }
-    if (unit->silent) {
+    if (unit.silent) {
         a.kind = Answer::Kind::Silent;
         return a;
     }
     a.kind = Answer::Kind::Reply;
-    a.registerCount = familyOf(unit->values.dispType) == Family::R300 ? asked : kShortRegisterCount;
-    a.bytes = buildReply(unit->values, a.registerCount);
+    a.registerCount = familyOf(unit.values.dispType) == Family::R300 ? asked : kShortRegisterCount;
+    a.bytes = buildReply(unit.values, a.registerCount);
     if (chance(options_.badCrcRate)) {
         a.badCrc = true;
         a.bytes = withBadCrc(std::move(a.bytes));
     }
-    if (options_.drift && !unit->steady)
-        drift(*unit);
+    if (options_.drift && !unit.steady)
+        drift(unit, configured_[*index]);
     return a;
 }
 
@@ -83,26 +99,35 @@ std::vector<uint8_t> Plant::noise(int count) {
     return bytes;
 }
 
-UnitConfig* Plant::find(uint8_t address) {
-    for (UnitConfig& u : units_)
-        if (u.values.address == address)
-            return &u;
-    return nullptr;
+std::optional<size_t> Plant::find(uint8_t address) const {
+    for (size_t i = 0; i < units_.size(); ++i)
+        if (units_[i].values.address == address)
+            return i;
+    return std::nullopt;
 }
 
-void Plant::drift(UnitConfig& unit) {
+void Plant::drift(UnitConfig& unit, const UnitValues& configured) {
     UnitValues& u = unit.values;
-    const int64_t maxLevel = familyOf(u.dispType) == Family::R300 ? kMaxLevelR300 : kMaxLevelR200;
+    const int64_t maxValue = familyOf(u.dispType) == Family::R300 ? kMax32 : kMax16;
     ++u.counter;
-    for (TankValues& t : u.tanks) {
+    for (size_t k = 0; k < u.tanks.size(); ++k) {
+        TankValues& t = u.tanks[k];
+        const TankValues& c = configured.tanks[k];
         const int step = static_cast<int>(below(2 * kLevelStep + 1)) - kLevelStep;
-        t.level = clampAdd(t.level, step, maxLevel);
-        t.volume = clampAdd(t.volume, 3 * step, 3 * maxLevel);
+        t.level = static_cast<uint32_t>(wander(t.level, step, c.level, kLevelBand, 0, maxValue));
+        t.volume = static_cast<uint32_t>(wander(t.volume, kVolumePerLevel * step, c.volume,
+                                                kVolumePerLevel * kLevelBand, 0, maxValue));
         if (chance(kTemperatureChange))
-            t.temperature = static_cast<int16_t>(t.temperature + (below(2) ? 1 : -1));
+            t.temperature =
+                static_cast<int16_t>(wander(t.temperature, below(2) ? 1 : -1, c.temperature,
+                                            kTemperatureBand, INT16_MIN, INT16_MAX));
     }
-    u.input1 = static_cast<uint16_t>(clampAdd(u.input1, static_cast<int>(below(7)) - 3, 0xFFFF));
-    u.input2 = static_cast<uint16_t>(clampAdd(u.input2, static_cast<int>(below(7)) - 3, 0xFFFF));
+    const auto input = [&](uint16_t value, uint16_t configuredValue) {
+        const int delta = static_cast<int>(below(2 * kInputStep + 1)) - kInputStep;
+        return static_cast<uint16_t>(wander(value, delta, configuredValue, kInputBand, 0, kMax16));
+    };
+    u.input1 = input(u.input1, configured.input1);
+    u.input2 = input(u.input2, configured.input2);
     if (chance(kAlarmChange))
         u.alarms =
             static_cast<uint16_t>(u.alarms ^ (1u << below(static_cast<uint32_t>(alarmBits(u)))));

@@ -3,7 +3,9 @@
 // send, lets the values drift between replies, and injects the faults it is told to. No I/O:
 // the run command moves the bytes.
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <random>
 #include <vector>
 
@@ -39,12 +41,15 @@ public:
     std::vector<uint8_t> noise(int count);
 
 private:
-    UnitConfig* find(uint8_t address);
-    void drift(UnitConfig& unit);
+    // The position of the unit at `address` in units_.
+    std::optional<size_t> find(uint8_t address) const;
+    // Values move a step around the configured ones, within the family's register widths.
+    void drift(UnitConfig& unit, const UnitValues& configured);
     uint32_t below(uint32_t bound);
     bool chance(double rate);
 
     std::vector<UnitConfig> units_;
+    std::vector<UnitValues> configured_; // each unit's values as configured, by position
     PlantOptions options_;
     std::mt19937 rng_;
 };

@@ -89,7 +89,8 @@ struct Fixture {
 
     void serial(const UnitValues& u, double now = kNow) {
         const int registers = isR300Type(u.dispType) ? 48 : 24;
-        update.NewTankData(FrameBuffer::fromBytes(buildReply(u, registers)), registers, FrameSource::Serial, now);
+        update.NewTankData(FrameBuffer::fromBytes(buildReply(u, registers)), registers,
+                           FrameSource::Serial, now);
     }
 };
 
@@ -213,6 +214,56 @@ TEST(LiveUpdate, FirstRowWithTheIdTextIsUpdated) {
     f.serial(single(100000, 16));
     EXPECT_TRUE(f.hooks.only("write").empty());
     EXPECT_EQ(f.hooks.only("detail").back(), " ");
+}
+
+TEST(LiveUpdate, TypeRegisterDecidesSlotsBy16BitsAndTheStoredTypeByItsLowByte) {
+    struct Case {
+        const char* name;
+        int layoutType; // the tanks as this type lays them out
+        uint16_t typeRegister;
+        Lines writes7, writes8; // DispType and Level written to the rows of tanks 7 and 8
+    };
+    const Case cases[] = {
+        {"R300S with a high byte", 16, 0x0110, {"DispType=16", "Level=12.34"}, {}},
+        // Slot 2 needs register 6 to be 1 as a 16-bit number.
+        {"R200D with a high byte", 1, 0x0101, {"DispType=1", "Level=123.4"}, {}},
+        {"R200D", 1, 0x0001, {"DispType=1", "Level=123.4"}, {"DispType=1", "Level=2"}},
+        // A low byte that is no display type: slot 1's row is not touched at all.
+        {"no display type", 16, 0x0007, {}, {}},
+        {"no display type, R200 layout", 0, 0x0102, {}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        UnitValues u = single(7, c.layoutType);
+        u.tanks[0].level = 1234;
+        if (c.layoutType == disptype::R200D)
+            u.tanks.push_back({.id = 8, .level = 20});
+        std::vector<uint8_t> frame = buildReply(u, isR300Type(c.layoutType) ? 48 : 24);
+        frame[2 * reg::kType + 1] = static_cast<uint8_t>(c.typeRegister >> 8);
+        frame[2 * reg::kType + 2] = static_cast<uint8_t>(c.typeRegister & 0xFF);
+        const std::vector<uint8_t> block = relayBlock(withCrc(frame), kNow);
+
+        Fixture f({row("7", "North"), row("8", "South")});
+        const int registers = static_cast<int>(frame.size()) == kLongFrameLength ? 48 : 24;
+        f.update.NewTankData(FrameBuffer::fromBytes(block), registers, FrameSource::Relayed, kNow);
+        const auto rowWrites = [&](const std::string& prefix) {
+            Lines out;
+            for (const std::string& w : f.hooks.only("write"))
+                for (const char* field : {"DispType=", "Level="})
+                    if (w.starts_with(prefix + field))
+                        out.push_back(w.substr(prefix.size()));
+            return out;
+        };
+        EXPECT_EQ(rowWrites("1 row0 "), c.writes7);
+        EXPECT_EQ(rowWrites("2 row1 "), c.writes8);
+        if (c.writes7.empty()) {
+            // Nor posted, nor named on the status bar, nor shown beyond the common lines.
+            EXPECT_TRUE(f.hooks.only("posted").empty());
+            EXPECT_TRUE(f.hooks.only("status").empty());
+            const Lines detail = f.hooks.only("detail");
+            EXPECT_EQ(std::count(detail.begin(), detail.end(), "VERSION      =121"), 0);
+        }
+    }
 }
 
 TEST(LiveUpdate, ChangedDisplayTypeRebuildsThePollListAtOnce) {
@@ -384,7 +435,8 @@ TEST(LiveUpdate, AlarmMailCarriesTheRowsValuesAsTexts) {
         TankTable table({row("9", "North")});
         Recorder hooks;
         LiveUpdate update(table, hooks, formats);
-        update.NewTankData(FrameBuffer::fromBytes(buildReply(u, 48)), 48, FrameSource::Serial, kNow);
+        update.NewTankData(FrameBuffer::fromBytes(buildReply(u, 48)), 48, FrameSource::Serial,
+                           kNow);
         ASSERT_EQ(hooks.mails.size(), 1u);
         const std::string when = formatDateTime(kNow, formats);
         const bool comma = formats.decimalSeparator == ',';
@@ -426,7 +478,8 @@ TEST(LiveUpdate, TextsCanBeSwitchedOff) {
     TankTable table({row("7", "North")});
     Recorder hooks;
     LiveUpdate update(table, hooks, Formats::enUS(), {.detail = false, .status = false});
-    update.NewTankData(FrameBuffer::fromBytes(buildReply(single(7), 24)), 24, FrameSource::Serial, kNow);
+    update.NewTankData(FrameBuffer::fromBytes(buildReply(single(7), 24)), 24, FrameSource::Serial,
+                       kNow);
     EXPECT_TRUE(hooks.only("detail").empty());
     EXPECT_TRUE(hooks.only("status").empty());
     EXPECT_EQ(table[0].Level, 123.4);

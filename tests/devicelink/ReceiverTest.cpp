@@ -7,6 +7,7 @@
 
 #include "FrameBuilder.h"
 #include "LearnedTypeTable.h"
+#include "PollList.h"
 
 using namespace lw;
 using namespace lw::sim;
@@ -55,9 +56,10 @@ private:
     }
 };
 
-std::vector<uint8_t> reply(int dispType, int registers, uint32_t tankId = 12) {
+std::vector<uint8_t> reply(int dispType, int registers, uint32_t tankId = 12,
+                           uint8_t address = 12) {
     UnitValues u;
-    u.address = 12;
+    u.address = address;
     u.dispType = dispType;
     u.tanks = {{.id = tankId, .level = 1234}};
     return buildReply(u, registers);
@@ -96,7 +98,7 @@ TEST(Receiver, AcceptsEachFrameKindAtItsLastByte) {
         {"R200S", reply(0, 24), {"r200", "accept short-r200"}},
         {"R200D", reply(1, 24), {"r200", "accept short-r200"}},
         {"R200I", reply(3, 24), {"r200", "accept short-r200"}},
-        {"short R300I", reply(19, 24, 40), {"accept short-r300"}},
+        {"short R300I", reply(19, 24, 40, 40), {"accept short-r300"}},
         {"long R300S", reply(16, 48), {"accept long-r300"}},
         {"long R300D", reply(4, 48), {"accept long-r300"}},
         {"long R300T", reply(8, 48), {"accept long-r300"}},
@@ -112,6 +114,21 @@ TEST(Receiver, AcceptsEachFrameKindAtItsLastByte) {
         ASSERT_EQ(f.events.accepted.size(), 1u);
         EXPECT_EQ(f.events.accepted[0], c.frame);
         EXPECT_EQ(f.rx.RxCount(), 0);
+    }
+}
+
+TEST(Receiver, TypeRegisterIsTestedAs16Bits) {
+    // Valid frames whose register 6 has a low byte that is a type but a high byte that is not 0.
+    for (const uint16_t type : {0x0100, 0x0101, 0x0110, 0x0104, 0x010C}) {
+        for (const int registers : {24, 48}) {
+            SCOPED_TRACE(std::to_string(type) + " " + std::to_string(registers));
+            std::vector<uint8_t> frame = reply(type & 0xFF, registers);
+            frame[2 * reg::kType + 1] = static_cast<uint8_t>(type >> 8);
+            Fixture f;
+            f.all(withCrc(frame));
+            EXPECT_TRUE(f.events.frameEvents().empty());
+            EXPECT_EQ(f.learned.learnedType(12), 0);
+        }
     }
 }
 
@@ -147,6 +164,51 @@ TEST(Receiver, CorruptFramesReportTheirKindAndWaitForTheIdleTimer) {
     }
 }
 
+TEST(Receiver, ByteCountOfALongReplyDefersTheShortCheckToTheIdleTimer) {
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> frame;
+        Events beforeIdle, atIdle;
+    };
+    const auto longByteCount = [](std::vector<uint8_t> frame) {
+        frame[2] = 0x60; // the check bytes stay those of the frame as it was sent
+        return frame;
+    };
+    const Case cases[] = {
+        // A corrupt short reply is reported once the line is quiet and no long reply came.
+        {"short R300S, byte count hit",
+         longByteCount(reply(16, 24, 40, 40)),
+         {},
+         {"crc short-r300"}},
+        {"short R300D, byte count hit",
+         longByteCount(reply(4, 24, 40, 40)),
+         {},
+         {"crc short-r300"}},
+        // Short replies of types 8 and 12 are never taken, so never reported either.
+        {"short R300Q, byte count hit", longByteCount(reply(12, 24, 40, 40)), {}, {}},
+        // A long reply is reported or taken once, at its 101st byte, never also as a short one.
+        {"long R300S", reply(16, 48), {"accept long-r300"}, {}},
+        {"corrupt long R300S", withBadCrc(reply(16, 48)), {"crc long-r300"}, {}},
+        // Bytes after a corrupt short reply that never make 101 bytes: still reported.
+        {"byte count hit, more bytes",
+         concat({longByteCount(reply(16, 24, 40, 40)), {1, 2, 3}}),
+         {},
+         {"crc short-r300"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Fixture f;
+        f.byteByByte(c.frame);
+        EXPECT_EQ(f.events.frameEvents(), c.beforeIdle);
+        f.events.events.clear();
+        f.rx.Timer2Timer();
+        EXPECT_EQ(f.events.frameEvents(), c.atIdle);
+        f.events.events.clear();
+        f.rx.Timer2Timer(); // reported once
+        EXPECT_TRUE(f.events.frameEvents().empty());
+    }
+}
+
 TEST(Receiver, ShortR300ReplyTeachesTheUnitsTypeAndIsDropped) {
     Fixture f; // the poll entry of unit 12 records type 0
     f.all(reply(16, 24, 12));
@@ -159,26 +221,63 @@ TEST(Receiver, ShortR300ReplyTeachesTheUnitsTypeAndIsDropped) {
     EXPECT_EQ(f.events.frameEvents(), (Events{"learned 12 16", "accept short-r300"}));
 }
 
-TEST(Receiver, TypeLearningCases) {
+TEST(Receiver, TypeLearningTeachesThePolledUnitsEntry) {
     struct Case {
         const char* name;
+        uint8_t address;
         int type;
         uint32_t tankId;
         Events expected;
+        int learnedBy12; // the type that unit 12's entry holds afterwards
     };
     const Case cases[] = {
+        {"tank ID equals the address", 12, 16, 12, {"learned 12 16"}, 16},
+        // The entry is found by the unit's address, not by its first tank.
+        {"wireless tank ID", 12, 16, 9012, {"learned 12 16"}, 16},
+        {"tank ID above 255", 12, 4, 268, {"learned 12 4"}, 4},
         // Types 8 and 12 teach the entry but are never decoded from a short reply.
-        {"quad", 12, 12, {"learned 12 12"}},
-        {"unit without poll entry", 16, 40, {"accept short-r300"}},
-        {"tank ID above 255", 16, 268, {"accept short-r300"}},
-        {"quad without poll entry", 12, 40, {}},
+        {"quad", 12, 12, 12, {"learned 12 12"}, 12},
+        // Another unit whose first tank carries unit 12's number teaches nobody.
+        {"unit without poll entry", 40, 16, 12, {"accept short-r300"}, 0},
+        {"quad without poll entry", 40, 12, 12, {}, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Fixture f;
-        f.all(reply(c.type, 24, c.tankId));
+        f.all(reply(c.type, 24, c.tankId, c.address));
         EXPECT_EQ(f.events.frameEvents(), c.expected);
+        EXPECT_EQ(f.learned.learnedType(12), c.learnedBy12);
     }
+}
+
+TEST(Receiver, TypeLearningReachesEveryPollEntryAndNoOther) {
+    // A full list: entry k polls unit k, so unit 255's entry is the last one. (CR alone ends an
+    // entry: with CR LF the file would pass the 1024 bytes that are read.)
+    std::string file;
+    for (int address = 1; address <= kPollListSize; ++address)
+        file += std::to_string(address) + "\r";
+    PollList list;
+    ASSERT_EQ(list.load(file), kPollListSize);
+    Recorder events;
+    Receiver rx(events, list);
+
+    rx.ApdComPort1TriggerAvail(reply(4, 24, 9255, 255));
+    EXPECT_EQ(events.frameEvents(), (Events{"learned 255 4"}));
+    EXPECT_EQ(list.entry(255).DispType, 4);
+
+    // Address 0 is polled by no entry (0 ends a list); such a reply is decoded, teaching none.
+    PollList shortList;
+    shortList.load("2\r\n21\r\n");
+    Recorder others;
+    Receiver rx2(others, shortList);
+    rx2.ApdComPort1TriggerAvail(reply(16, 24, 21, 0));
+    // Unit 2, whose tanks are 21 and 22, teaches its own entry, not the one polling unit 21.
+    rx2.ApdComPort1TriggerAvail(reply(4, 24, 21, 2));
+    EXPECT_EQ(others.frameEvents(), (Events{"accept short-r300", "learned 2 4"}));
+    EXPECT_EQ(shortList.entry(1).DispType, 4);
+    EXPECT_EQ(shortList.entry(2).DispType, 0);
+    for (int i = 3; i <= kPollListSize; ++i)
+        ASSERT_EQ(shortList.entry(i).DispType, 0) << i;
 }
 
 TEST(Receiver, CorruptShortR300DoesNotTeach) {

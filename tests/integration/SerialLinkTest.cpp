@@ -136,8 +136,11 @@ TEST_F(SerialLink, ThePollListFileDrivesPollingAndRepliesReachTheRows) {
     }));
     EXPECT_EQ(link.level("3"), 400.0); // R200 tenths
     EXPECT_EQ(link.level("1003"), 450.0);
-    EXPECT_EQ(link.level("9012"), 400.0); // R300 hundredths, from its short reply
+    EXPECT_EQ(link.level("9012"), 400.0); // R300 hundredths
     EXPECT_EQ(link.level("8255"), 400.0);
+    // Unit 12 answered for tank 9012: its own entry learned the type and got the long reply.
+    EXPECT_EQ(link.learned, (std::vector<std::pair<int, int>>{{12, 16}}));
+    EXPECT_TRUE(logged("request 0C 04 00 00 00 30 F1 03"));
     EXPECT_FALSE(link.level("4"));
     EXPECT_FALSE(link.level("300"));
     EXPECT_TRUE(logged("request 03 04 00 00 00 18 F1 E2"));

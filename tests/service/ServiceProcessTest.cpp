@@ -134,6 +134,20 @@ TEST_F(ServiceTest, BadCrcIsLoggedAndNeitherStoredNorSaved) {
     stopService();
 }
 
+TEST_F(ServiceTest, AUnitInSignalTestModeGetsItsAnswerOnTheWire) {
+    writeSettings({{"Debug", {{"Debug", "1"}}}});
+    writeFile("OstrelServicePoll.txt", "5\r\n");
+    startSim({"--unit", "5:R200S:signal-test"});
+    startService();
+    // The emulator logs the "OK" CR it reads back from the line.
+    ASSERT_TRUE(waitUntil([&] {
+        return hasLine(readWholeFile((root / "sim.log").string()), "answer OK");
+    })) << log();
+    EXPECT_TRUE(waitLog("Testing Wireless Signal Strength."));
+    EXPECT_TRUE(waitFile("LastData-5.bin")); // stored and decoded as any reply
+    stopService();
+}
+
 TEST_F(ServiceTest, ServiceChangeMovesThePortAndIsReset) {
     writeSettings({{"Debug", {{"Debug", "1"}}}});
     writeFile("OstrelServicePoll.txt", "1\r\n7\r\n");

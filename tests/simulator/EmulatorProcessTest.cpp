@@ -90,7 +90,7 @@ TEST_F(EmulatorProcess, ServesAPtyThroughReopensUntilStopped) {
         FrameBuffer rx;
         std::copy(reply.begin(), reply.end(), rx.block());
         EXPECT_TRUE(shortCrcMatches(rx));
-        EXPECT_EQ(RxInput(rx, kTypeRegister), 16);
+        EXPECT_EQ(RxInput(rx, reg::kType), 16);
         port.send(pollRequest(2, 24));
         port.send(pollRequest(3, 24));
     }

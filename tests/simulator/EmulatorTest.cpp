@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <optional>
 #include <sstream>
 
 #include "FrameBuffer.h"
@@ -138,7 +140,7 @@ TEST(Plant, AnswersEachRequestLikeTheUnit) {
         EXPECT_EQ(rx[1], c.request[0]) << c.name;
     }
     const FrameBuffer quad = FrameBuffer::fromBytes(plant.answer(pollRequest(1, 48)).bytes);
-    EXPECT_EQ(RxInput(quad, kTypeRegister), 12);
+    EXPECT_EQ(RxInput(quad, reg::kType), 12);
     EXPECT_EQ(RxInput2(quad, 9), 100000u);
     EXPECT_EQ(RxInput2(quad, 39), 4u);
 }
@@ -167,6 +169,64 @@ TEST(Plant, ValuesDriftDeterministicallyUnlessSteady) {
 
     for (const auto& steady : {replies({.drift = false}, "1:R300Q"), replies({}, "1:R300Q:steady")})
         EXPECT_EQ(steady.front(), steady.back());
+}
+
+TEST(Plant, ValuesDriftAroundTheConfiguredOnesWithinTheRegisterWidths) {
+    struct Case {
+        const char* unit;
+        int level, volume, temperature; // registers, 32-bit for levels and volumes of R300
+        bool wide;
+        int64_t configuredLevel, configuredVolume, configuredTemperature;
+    };
+    using T = reg::R300Tank;
+    using S = reg::R200Tank;
+    const Case cases[] = {
+        // Above any fixed drift limit of old, and at the very top of each register.
+        {"1:R300S:level=4000000:volume=4000000000:temp=32767", reg::r300Tank(1) + T::kLevel,
+         reg::r300Tank(1) + T::kVolume, reg::r300Tank(1) + T::kTemperature, true, 4000000,
+         4000000000, 32767},
+        {"1:R300S:level=4294967295:volume=4294967295:temp=-32768", reg::r300Tank(1) + T::kLevel,
+         reg::r300Tank(1) + T::kVolume, reg::r300Tank(1) + T::kTemperature, true, 4294967295,
+         4294967295, -32768},
+        {"1:R200S:level=65535:volume=65535:temp=32767", reg::kR200Tank1 + S::kLevel,
+         reg::kR200Tank1 + S::kVolume, reg::kR200Tank1 + S::kTemperature, false, 65535, 65535,
+         32767},
+        {"1:R200S:level=0:volume=0:temp=-32768", reg::kR200Tank1 + S::kLevel,
+         reg::kR200Tank1 + S::kVolume, reg::kR200Tank1 + S::kTemperature, false, 0, 0, -32768},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.unit);
+        Plant plant({parseUnitConfig(c.unit)}, {.seed = 3});
+        const auto read = [&](const FrameBuffer& rx, int r) -> int64_t {
+            return c.wide ? RxInput2(rx, r) : RxInput(rx, r);
+        };
+        std::optional<FrameBuffer> previous;
+        int64_t lowest = c.configuredLevel, highest = c.configuredLevel;
+        for (int i = 0; i < 300; ++i) {
+            const FrameBuffer rx =
+                FrameBuffer::fromBytes(plant.answer(pollRequest(1, c.wide ? 48 : 24)).bytes);
+            const int64_t level = read(rx, c.level);
+            const int64_t temperature = static_cast<int16_t>(RxInput(rx, c.temperature));
+            if (!previous) {
+                EXPECT_EQ(level, c.configuredLevel);
+                EXPECT_EQ(read(rx, c.volume), c.configuredVolume);
+                EXPECT_EQ(temperature, c.configuredTemperature);
+            } else {
+                // One step at a time: no jump, no wrap at the register's ends.
+                ASSERT_LE(std::abs(level - read(*previous, c.level)), 25) << i;
+                ASSERT_LE(std::abs(read(rx, c.volume) - read(*previous, c.volume)), 75) << i;
+                ASSERT_LE(
+                    std::abs(temperature - static_cast<int16_t>(RxInput(*previous, c.temperature))),
+                    1)
+                    << i;
+            }
+            EXPECT_LE(std::abs(level - c.configuredLevel), 2000);
+            lowest = std::min(lowest, level);
+            highest = std::max(highest, level);
+            previous = rx;
+        }
+        EXPECT_LT(lowest, highest); // it does move
+    }
 }
 
 TEST(Plant, InjectsBadChecksAtTheGivenRate) {
