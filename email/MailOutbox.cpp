@@ -1,6 +1,7 @@
 #include "MailOutbox.h"
 
 #include <optional>
+#include <vector>
 
 namespace lw {
 
@@ -40,21 +41,6 @@ void MailOutbox::submit(Job job, Done done, uint64_t group) {
     }
 }
 
-int MailOutbox::cancel(uint64_t group) {
-    int taken = 0;
-    std::lock_guard lock(lock_);
-    for (auto it = waiting_.begin(); it != waiting_.end();) {
-        if (it->group != group) {
-            ++it;
-            continue;
-        }
-        done_.erase(it->id);
-        it = waiting_.erase(it);
-        ++taken;
-    }
-    return taken;
-}
-
 void MailOutbox::run() {
     for (;;) {
         Entry entry;
@@ -68,8 +54,24 @@ void MailOutbox::run() {
         }
         const SmtpOutcome outcome =
             submitMail(entry.job.settings, entry.job.mail, entry.job.emptyHost, timeouts_, &abort_);
+        std::vector<uint64_t> cancelled;
+        if (!outcome.done() && !outcome.recipientRefused && entry.group != 0) {
+            std::lock_guard lock(lock_);
+            std::erase_if(waiting_, [&](const Entry& e) {
+                if (e.group == entry.group)
+                    cancelled.push_back(e.id);
+                return e.group == entry.group;
+            });
+        }
         QMetaObject::invokeMethod(
-            this, [this, id = entry.id, outcome] { deliver(id, outcome); }, Qt::QueuedConnection);
+            this,
+            [this, id = entry.id, outcome, cancelled] {
+                deliver(id, outcome);
+                const SmtpOutcome notTried{SmtpOutcome::Result::Cancelled, {}, false};
+                for (const uint64_t c : cancelled)
+                    deliver(c, notTried);
+            },
+            Qt::QueuedConnection);
     }
 }
 

@@ -42,11 +42,10 @@ public:
     ~MailOutbox() override;
 
     // Queues a mail; `done` is called on this object's thread once its submission returned.
-    // Mails of one `group` can be taken back together (cancel).
+    // The mails of one `group` (other than 0) share their fate: when one fails for any reason
+    // but its recipient, those of the group still waiting are not tried, and their `done` gets
+    // Result::Cancelled, after the failure.
     void submit(Job job, Done done, uint64_t group = 0);
-    // Takes the waiting mails of `group` back, without calling their `done`; a mail already
-    // being submitted goes on. Returns how many were taken.
-    int cancel(uint64_t group);
     // Mails whose result has not come back yet.
     size_t pending() const { return done_.size(); }
 

@@ -169,12 +169,9 @@ void ReportMailer::alarmDone(const std::shared_ptr<AlarmBatch>& batch, const Sch
         hooks_.alarmSent(address);
         if (ScheduleData_ && recordLastSent(*ScheduleData_, row, index, clock_.now()))
             batch->sent = true;
-    } else {
+    } else if (outcome.result == SmtpOutcome::Result::Failed) {
         hooks_.mailFailed({address, outcome.error, true, batch->errorText, unreachable(outcome)});
-        // The rows after it get no mail for this change, unless only this recipient was refused.
-        if (!outcome.recipientRefused)
-            batch->remaining -= static_cast<size_t>(outbox_.cancel(batch->group));
-    }
+    } // Cancelled: an earlier row's failure, already reported, ended this change's mail.
     if (batch->remaining > 0)
         return;
     if (batch->sent && saveSchedule())

@@ -34,7 +34,8 @@ struct SmtpTimeouts {
 enum class EmptyHost { Skip, Fail };
 
 struct SmtpOutcome {
-    enum class Result { Sent, NoHost, Failed };
+    // Cancelled: not tried, since an earlier mail of its group had failed (see MailOutbox).
+    enum class Result { Sent, NoHost, Failed, Cancelled };
     Result result = Result::Failed;
     // Failed: what went wrong, naming the server and giving its reply when there was one.
     std::string error;
@@ -43,7 +44,7 @@ struct SmtpOutcome {
     bool recipientRefused = false;
 
     // Sent, or skipped for want of a host: callers record the mail as gone.
-    bool done() const { return result != Result::Failed; }
+    bool done() const { return result == Result::Sent || result == Result::NoHost; }
 };
 
 // `abort`, when given, cancels the exchange within about a second of becoming true.

@@ -99,12 +99,6 @@ protected:
     int saves = 0;
 };
 
-// A port that nothing listens on: connections are refused.
-int closedPort() {
-    SilentServer s;
-    return s.port();
-}
-
 ScheduleRow row(std::string email, int32_t code, int hour = 8,
                 std::optional<double> lastSent = std::nullopt) {
     return {std::move(email), code, hour / 24.0, "1000", lastSent};
@@ -155,7 +149,8 @@ TEST_F(ReportMailerTest, DueRowsGetTheReportAndOneSaveRecordsThem) {
 }
 
 TEST_F(ReportMailerTest, ServerDownLeavesLastSentAloneAndTheRowIsTriedAgain) {
-    hooks.settings.port = closedPort();
+    const SilentServer refusing(false);
+    hooks.settings.port = refusing.port();
     rows() = {row("a@example.com", kScheduleEveryday), row("b@example.com", kScheduleEveryday)};
     pass();
     EXPECT_EQ(hooks.events, (std::vector<std::string>{"failed a@example.com unreachable"}));
@@ -258,7 +253,8 @@ TEST_F(ReportMailerTest, AlarmReportGoesToEveryOnAlarmChangeRowAndIsSavedOnce) {
 }
 
 TEST_F(ReportMailerTest, AlarmReportToAnUnreachableServerStopsAtTheFirstRow) {
-    hooks.settings.port = closedPort();
+    const SilentServer refusing(false);
+    hooks.settings.port = refusing.port();
     rows() = {row("x1@example.com", kScheduleOnAlarmChange),
               row("x2@example.com", kScheduleOnAlarmChange)};
     AlarmEmailArgs args;

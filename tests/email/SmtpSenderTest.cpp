@@ -43,12 +43,6 @@ std::string text(const QJsonValue& v) {
     return v.toString().toStdString();
 }
 
-// A port that nothing listens on.
-int closedPort() {
-    SilentServer s;
-    return s.port();
-}
-
 } // namespace
 
 TEST_F(SmtpSenderTest, DeliversBothAlternativesOfAThousandTankReport) {
@@ -202,6 +196,7 @@ TEST_F(SmtpSenderTest, TransportSecurity) {
 
 TEST_F(SmtpSenderTest, FailuresAreErrorsWithTheServersWords) {
     SmtpServer server(folder(), SmtpServerOptions().withLogon("ops", "right").refusing("nobody"));
+    const SilentServer refusing(false);
     SmtpSettings wrongPassword = settings(server.port(), SmtpAuth::Default);
     wrongPassword.username = "ops";
     wrongPassword.password = "s3cr3t-wrong";
@@ -219,7 +214,7 @@ TEST_F(SmtpSenderTest, FailuresAreErrorsWithTheServersWords) {
     SmtpSettings badPort = settings(server.port());
     badPort.port = 0;
     const Case cases[] = {
-        {"server down", settings(closedPort()), mail(), {"SMTP 127.0.0.1:", "onnect"}},
+        {"server down", settings(refusing.port()), mail(), {"SMTP 127.0.0.1:", "onnect"}},
         {"refused logon", wrongPassword, mail(), {"refused the logon", "535"}},
         {"refused recipient",
          settings(server.port()),

@@ -109,16 +109,19 @@ private:
     int port_ = 0;
 };
 
-// Accepts TCP connections (the kernel completes them) and never answers.
+// A loopback port held for the test. Listening: the kernel completes every connection and
+// nobody ever answers. Not listening: every connection is refused, and no other test can take
+// the port meanwhile.
 class SilentServer {
 public:
-    SilentServer() {
+    explicit SilentServer(bool listening = true) {
         fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_in a{};
         a.sin_family = AF_INET;
         a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         ::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        ::listen(fd_, 16);
+        if (listening)
+            ::listen(fd_, 16);
         socklen_t len = sizeof a;
         ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len);
         port_ = ntohs(a.sin_port);
