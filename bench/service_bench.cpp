@@ -32,7 +32,6 @@ public:
 
 class BenchHooks final : public ServicePipelineHooks {
 public:
-    double now() const override { return clock; }
     void restartIdleTimer() override {}
     void stopIdleTimer() override {}
     bool answerSignalTest(const FrameBuffer&) override { return false; }
@@ -40,7 +39,6 @@ public:
     const TankTable& tankList() override { return list; }
     void SendAlarmEmail(const AlarmEmailArgs&, std::string_view) override {}
 
-    double clock = encodeDateTime({2024, 3, 5, 10, 0, 0, 0});
     TankTable list;
 };
 
@@ -61,7 +59,8 @@ void BM_FrameToLastDataSaved(benchmark::State& state) {
     NullLog log;
     BenchHooks hooks;
     LearnedTypeTable learned;
-    ServicePipeline pipeline(dir, Formats::enUS(), log, hooks, learned);
+    ManualClock clock(encodeDateTime({2024, 3, 5, 10, 0, 0, 0}));
+    ServicePipeline pipeline(dir, Formats::enUS(), clock, log, hooks, learned);
     pipeline.loadLastData();
 
     // One reply per tank, each with two levels so that consecutive frames always differ.
@@ -84,7 +83,7 @@ void BM_FrameToLastDataSaved(benchmark::State& state) {
         ms.push_back(
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
                 .count());
-        hooks.clock += 1.0 / 86400;
+        clock.advanceSeconds(1);
     }
     std::sort(ms.begin(), ms.end());
     auto at = [&](double q) {

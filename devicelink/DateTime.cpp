@@ -3,6 +3,8 @@
 #include <chrono>
 #include <cmath>
 
+#include "Ascii.h"
+
 namespace lw {
 namespace {
 
@@ -69,7 +71,7 @@ std::string formatPattern(std::string_view pattern, const CivilTime& t, const Fo
                 std::string text = t.hour < 12 ? f.amText : f.pmText;
                 if (c == 'a')
                     for (char& ch : text)
-                        ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+                        ch = asciiLower(ch);
                 out += text;
                 i += 2;
                 continue;
@@ -104,16 +106,9 @@ bool readNumber(std::string_view text, size_t& pos, size_t maxDigits, int& value
 bool readText(std::string_view text, size_t& pos, std::string_view expected, bool ignoreCase) {
     if (expected.empty() || text.size() - pos < expected.size())
         return false;
-    for (size_t k = 0; k < expected.size(); ++k) {
-        char a = text[pos + k];
-        char b = expected[k];
-        if (ignoreCase) {
-            a = static_cast<char>(std::tolower(static_cast<unsigned char>(a)));
-            b = static_cast<char>(std::tolower(static_cast<unsigned char>(b)));
-        }
-        if (a != b)
-            return false;
-    }
+    const std::string_view here = text.substr(pos, expected.size());
+    if (ignoreCase ? !equalsIgnoreCase(here, expected) : here != expected)
+        return false;
     pos += expected.size();
     return true;
 }

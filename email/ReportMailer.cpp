@@ -4,7 +4,6 @@
 #include <QFileInfo>
 
 #include "AlarmReport.h"
-#include "FileDate.h"
 #include "LiveReport.h"
 #include "ScheduleRules.h"
 
@@ -31,34 +30,32 @@ ReportMailer::ReportMailer(ReportMailerHooks& hooks, MailOutbox& outbox, const C
       emailFile_(std::move(emailFile)), log_(log), ScheduleData_(std::vector<ScheduleRow>()) {}
 
 void ReportMailer::loadSchedule() {
-    if (!QFile::exists(emailFile_)) {
+    emailFile_.forget();
+    if (!QFile::exists(emailFile_.path()))
         ScheduleData_.emplace();
-        return;
-    }
-    try {
-        EmailFileDate_ = FileDate(emailFile_);
-        lw::loadSchedule(ScheduleData_, pathOf(emailFile_), formats_);
-    } catch (const std::exception& e) {
-        hooks_.scheduleFileError(e.what());
-        const QString copy = emailFile_ + QLatin1String(kDamagedSuffix);
-        QFile::remove(copy);
-        hooks_.scheduleFileError(QFile::copy(emailFile_, copy)
-                                     ? "kept as " + QFileInfo(copy).fileName().toStdString()
-                                     : "could not be kept as " + copy.toStdString());
-    }
+    reloadScheduleIfChanged();
 }
 
 bool ReportMailer::reloadScheduleIfChanged() {
-    if (!QFile::exists(emailFile_) || FileDate(emailFile_) == EmailFileDate_)
-        return false;
-    loadSchedule();
-    return true;
+    const QString& file = emailFile_.path();
+    try {
+        return emailFile_.reloadIfChanged(
+            [&] { lw::loadSchedule(ScheduleData_, pathOf(file), formats_); });
+    } catch (const std::exception& e) {
+        hooks_.scheduleFileError(e.what());
+        const QString copy = file + QLatin1String(kDamagedSuffix);
+        QFile::remove(copy);
+        hooks_.scheduleFileError(QFile::copy(file, copy)
+                                     ? "kept as " + QFileInfo(copy).fileName().toStdString()
+                                     : "could not be kept as " + copy.toStdString());
+        return true;
+    }
 }
 
 bool ReportMailer::saveSchedule() {
     try {
-        lw::saveSchedule(ScheduleData_, pathOf(emailFile_), formats_);
-        EmailFileDate_ = FileDate(emailFile_);
+        lw::saveSchedule(ScheduleData_, pathOf(emailFile_.path()), formats_);
+        emailFile_.noteWritten();
     } catch (const std::exception& e) {
         hooks_.scheduleFileError(e.what());
         return false;

@@ -28,6 +28,7 @@
 
 #include "AlarmEmailArgs.h"
 #include "Clock.h"
+#include "FileWatch.h"
 #include "Formats.h"
 #include "LogSink.h"
 #include "MailOutbox.h"
@@ -85,13 +86,14 @@ public:
     // the row was changed or deleted meanwhile.
     Table<ScheduleRow>& ScheduleData() { return ScheduleData_; }
     // The last-write time of "Email.txt" when this program last loaded or saved it.
-    std::optional<double> EmailFileDate() const { return EmailFileDate_; }
+    std::optional<double> EmailFileDate() const { return emailFile_.loadedDate(); }
 
     // Loads "Email.txt" when it exists (an empty schedule when not) and notes its date. A file
     // that cannot be read whole keeps the rows read before the fault; it is reported to the hooks
     // and copied to "Email.txt.damaged" first, since the next save keeps only those rows.
     void loadSchedule();
-    // Loads it again when its date differs from EmailFileDate. True when it was loaded.
+    // Loads it again, as loadSchedule does, when its date differs from EmailFileDate. True when
+    // it was loaded or tried.
     bool reloadScheduleIfChanged();
     // Saves the schedule to "Email.txt" and notes its new date; false (reported) on failure.
     bool saveSchedule();
@@ -134,10 +136,9 @@ private:
     MailOutbox& outbox_;
     const Clock& clock_;
     Formats formats_;
-    QString emailFile_;
+    FileWatch emailFile_;
     LogSink* log_;
     Table<ScheduleRow> ScheduleData_;
-    std::optional<double> EmailFileDate_;
     Pass pass_;
     uint64_t nextGroup_ = 1;
 };

@@ -4,9 +4,13 @@
 #include <cstring>
 
 #include <QHostInfo>
+#include <QLoggingCategory>
 
 namespace lw {
 namespace {
+
+// For a field engineer, off by default: QT_LOGGING_RULES="levelwatch.link=true".
+Q_LOGGING_CATEGORY(lcLink, "levelwatch.link", QtWarningMsg)
 
 const QString kPrefix = QStringLiteral("Ostrel Service: ");
 const QString kResolving = QStringLiteral("Resolving hostname %1.");
@@ -53,6 +57,19 @@ IndyRx::~IndyRx() {
 
 void IndyRx::start() {
     attemptConnect();
+}
+
+int IndyRx::remainingWaitMs() const {
+    switch (state_) {
+    case State::Waiting:
+        return retryTimer_.remainingTime();
+    case State::Resolving:
+    case State::Connecting:
+        return connectTimer_.remainingTime();
+    case State::Connected:
+        break;
+    }
+    return -1;
 }
 
 void IndyRx::attemptConnect() {
@@ -143,6 +160,7 @@ void IndyRx::readBlocks() {
 }
 
 void IndyRx::sendStatus(const QString& text) {
+    qCDebug(lcLink).noquote() << host_ << port_ << text;
     emit message(textMessage(Tcommands::tmError, text));
 }
 
@@ -150,6 +168,7 @@ void IndyRx::sendError(const QString& text) {
     // Error texts may span lines; the status line shows one.
     QString oneLine = text;
     oneLine.replace('\r', ' ').replace('\n', ' ');
+    qCDebug(lcLink).noquote() << host_ << port_ << "error:" << oneLine;
     emit message(textMessage(Tcommands::tmError, oneLine));
 }
 

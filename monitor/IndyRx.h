@@ -59,6 +59,9 @@ public:
 
     // Makes the first connection attempt; from then on the link reconnects by itself.
     void start();
+    // While connecting: the time left before the attempt is given up; while waiting: the time
+    // left before the next attempt; -1 while connected.
+    int remainingWaitMs() const;
 
 signals:
     void message(const lw::TitcRecord& record);

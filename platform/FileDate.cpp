@@ -2,7 +2,7 @@
 
 #include <QFileInfo>
 
-#include "Clock.h"
+#include "SystemClock.h"
 
 namespace lw {
 

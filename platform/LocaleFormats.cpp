@@ -1,7 +1,5 @@
 #include "LocaleFormats.h"
 
-#include <sched.h>
-
 namespace lw {
 namespace {
 
@@ -43,13 +41,6 @@ Formats formatsFromLocale(const QLocale& locale) {
     f.amText = locale.amText().toStdString();
     f.pmText = locale.pmText().toStdString();
     return f;
-}
-
-void pinToFirstProcessor() {
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    CPU_SET(0, &set);
-    (void)sched_setaffinity(0, sizeof set, &set);
 }
 
 } // namespace lw

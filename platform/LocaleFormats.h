@@ -11,7 +11,4 @@ namespace lw {
 // always "M/d/yyyy" with "/".
 Formats formatsFromLocale(const QLocale& locale = QLocale::system());
 
-// Restricts the process to the first processor; best effort, never fatal.
-void pinToFirstProcessor();
-
 } // namespace lw

@@ -1,18 +1,19 @@
 #include "SerialPort.h"
 
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
 
 #include "PollList.h"
-#include "Profile.h"
 
 namespace lw {
 namespace {
 
-constexpr char kPortsSection[] = "Ports";
-constexpr char kDefaultDevicePrefix[] = "/dev/ttyS";
+// For a field engineer, off by default: QT_LOGGING_RULES="levelwatch.serial*=true".
+Q_LOGGING_CATEGORY(lcSerial, "levelwatch.serial", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcFrames, "levelwatch.serial.frames", QtWarningMsg)
 
 SerialPort::Error openErrorOf(QSerialPort::SerialPortError e) {
     switch (e) {
@@ -33,23 +34,16 @@ bool validSettings(const SerialPort::LineSettings& s) {
 
 } // namespace
 
-SerialPort::SerialPort(QObject* parent) : QObject(parent) {
+SerialPort::SerialPort(ComPortMap ports, QObject* parent)
+    : QObject(parent), ports_(std::move(ports)) {
     connect(&port_, &QSerialPort::readyRead, this, &SerialPort::onReadyRead);
     connect(&port_, &QSerialPort::errorOccurred, this, &SerialPort::onPortError);
 }
 
 SerialPort::~SerialPort() = default;
 
-QString SerialPort::devicePath(int comNumber) {
-    if (comNumber < 1)
-        return {};
-    const QString key = QStringLiteral("COM%1").arg(comNumber);
-    const QString mapped = Profile(SettingsScope::Machine).ReadString(kPortsSection, key, "");
-    return mapped.isEmpty() ? kDefaultDevicePrefix + QString::number(comNumber - 1) : mapped;
-}
-
-bool SerialPort::isAvailable(int comNumber) {
-    return isDeviceAvailable(devicePath(comNumber));
+bool SerialPort::isAvailable(int comNumber) const {
+    return isDeviceAvailable(ports_.devicePath(comNumber));
 }
 
 bool SerialPort::isDeviceAvailable(const QString& path) {
@@ -79,6 +73,15 @@ QSerialPort::Parity SerialPort::qtParity(Parity parity) {
     return QSerialPort::NoParity;
 }
 
+bool SerialPort::setPortMap(ComPortMap ports) {
+    const bool moves = ports.devicePath(portNumber_) != ports_.devicePath(portNumber_);
+    ports_ = std::move(ports);
+    if (!moves || !isOpen())
+        return true;
+    close();
+    return open();
+}
+
 bool SerialPort::setPortNumber(int comNumber) {
     if (comNumber == portNumber_)
         return true;
@@ -106,7 +109,7 @@ bool SerialPort::setLineSettings(const LineSettings& settings) {
 bool SerialPort::open() {
     if (isOpen())
         return true;
-    const QString path = devicePath(portNumber_);
+    const QString path = ports_.devicePath(portNumber_);
     if (path.isEmpty()) {
         setError(DeviceNotFoundError, tr("COM%1 is no port").arg(portNumber_));
         return false;
@@ -119,6 +122,8 @@ bool SerialPort::open() {
         return false;
     }
     setError(NoError, {});
+    qCDebug(lcSerial) << "COM" << portNumber_ << "open at" << path << settings_.baud << "baud,"
+                      << settings_.dataBits << "data bits," << settings_.stopBits << "stop bits";
     emit portOpened(portNumber_);
     return true;
 }
@@ -127,6 +132,7 @@ void SerialPort::close() {
     if (!port_.isOpen())
         return;
     port_.close();
+    qCDebug(lcSerial) << "COM" << portNumber_ << "closed";
     emit portClosed(portNumber_);
 }
 
@@ -151,6 +157,10 @@ int SerialPort::putBytes(std::span<const uint8_t> bytes) {
         refused += putChar(b) ? 0 : 1;
     if (refused < static_cast<int>(bytes.size()))
         port_.flush();
+    qCDebug(lcFrames).noquote()
+        << QStringLiteral("COM%1 >").arg(portNumber_)
+        << QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()))
+               .toHex(' ');
     return refused;
 }
 
@@ -168,8 +178,10 @@ bool SerialPort::applySettings(QSerialPort& port, const LineSettings& s) {
 
 void SerialPort::onReadyRead() {
     const QByteArray bytes = port_.readAll();
-    if (!bytes.isEmpty())
-        emit dataReceived(bytes);
+    if (bytes.isEmpty())
+        return;
+    qCDebug(lcFrames).noquote() << QStringLiteral("COM%1 <").arg(portNumber_) << bytes.toHex(' ');
+    emit dataReceived(bytes);
 }
 
 void SerialPort::onPortError(QSerialPort::SerialPortError error) {
@@ -186,6 +198,7 @@ void SerialPort::onPortError(QSerialPort::SerialPortError error) {
     // The device is gone: a read error repeats for as long as the port stays open, so close
     // it now, after the port has finished its own handling of the event.
     setError(ResourceError, port_.errorString());
+    qCDebug(lcSerial) << "COM" << portNumber_ << "went away:" << port_.errorString();
     QMetaObject::invokeMethod(
         this,
         [this] {

@@ -1,8 +1,8 @@
 #pragma once
 // The serial port to the display units, by COM number.
 //
-// COM<n> is the device named by the machine-wide settings group [Ports], key "COM<n>", or
-// /dev/ttyS<n-1> without one. The port reads everything that arrives as it arrives and hands
+// COM<n> is the device that the port's COM map names (see ComPorts.h); the owner reads the map
+// from its settings and hands it over. The port reads everything that arrives as it arrives and hands
 // it on in order, so no byte is lost between events. When the device goes away (a USB adapter
 // unplugged, a pty's other end closed) the port closes itself and says so; its owner opens it
 // again when the device is back.
@@ -14,8 +14,8 @@
 #include <cstdint>
 #include <span>
 
+#include "ComPorts.h"
 #include "FrameBuffer.h"
-#include "Settings.h"
 
 namespace lw {
 
@@ -42,13 +42,16 @@ public:
         bool operator==(const LineSettings&) const = default;
     };
 
-    explicit SerialPort(QObject* parent = nullptr);
+    explicit SerialPort(ComPortMap ports = {}, QObject* parent = nullptr);
     ~SerialPort() override;
 
-    // Where COM<n> lives on this machine; empty for n < 1.
-    static QString devicePath(int comNumber);
-    // The device exists and can be opened, or is busy (held open by another program).
-    static bool isAvailable(int comNumber);
+    // Where COM<n> lives. An open port whose device the new map moves is closed and opened
+    // again there; false when that reopening failed (the port is then closed).
+    bool setPortMap(ComPortMap ports);
+    const ComPortMap& portMap() const { return ports_; }
+    // The device of COM<n> exists and can be opened, or is busy (held open by another
+    // program, this port included).
+    bool isAvailable(int comNumber) const;
     static bool isDeviceAvailable(const QString& path);
     static QSerialPort::Parity qtParity(Parity parity);
 
@@ -89,6 +92,7 @@ private:
     void onPortError(QSerialPort::SerialPortError error);
 
     QSerialPort port_;
+    ComPortMap ports_;
     int portNumber_ = 1;
     LineSettings settings_;
     Error error_ = NoError;

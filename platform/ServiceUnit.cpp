@@ -32,6 +32,17 @@ QString ServiceUnit::unitPath() const {
     return QDir(folder_).filePath(name_ + QStringLiteral(".service"));
 }
 
+std::optional<QString> ServiceUnit::executableWord(const QString& path) {
+    QString word = QStringLiteral("\"");
+    for (const QChar c : path) {
+        const char16_t u = c.unicode();
+        if (u == '"' || u == '\'' || u == '\\' || u < 0x20 || u == 0x7F)
+            return std::nullopt;
+        word += u == '%' ? QStringLiteral("%%") : QString(c);
+    }
+    return word + QLatin1Char('"');
+}
+
 bool ServiceUnit::install(const QString& unitText) {
     error_.clear();
     QSaveFile file(unitPath());

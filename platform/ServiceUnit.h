@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 namespace lw {
 
@@ -16,6 +17,10 @@ public:
 
     // "<folder>/<name>.service".
     QString unitPath() const;
+    // An executable's path as the first word of an ExecStart= line: double-quoted, since blanks
+    // would split it, with '%' doubled, since it would start a specifier. Empty when systemd
+    // cannot start a program of that path at all (quotes, backslashes, control characters).
+    static std::optional<QString> executableWord(const QString& path);
     // Writes the unit file (replacing one that exists), reloads systemd and enables the unit.
     bool install(const QString& unitText);
     // Disables the unit, removes its file and reloads systemd. False when it was not installed.

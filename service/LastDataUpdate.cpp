@@ -120,7 +120,7 @@ void LastDataUpdate::load() {
         return;
     }
     try {
-        loadTankTable(LastData_, file_, formats_);
+        loadTankTable(LastData_, file_, formats_, TankIds::Whole);
     } catch (const std::exception& e) {
         log_.Log(std::string(kLastDataError) + e.what(), 0);
         // The next save writes only the rows read before the fault: keep the file as it was.
@@ -132,6 +132,20 @@ void LastDataUpdate::load() {
                        : "LastData.txt kept as " + copy.filename().string(),
                  0);
     }
+    dropRowsWithoutId();
+}
+
+// A row without an ID can never match a tank; carried on, it would only grow the file.
+void LastDataUpdate::dropRowsWithoutId() {
+    std::vector<TankRecord> kept;
+    for (const TankRecord& row : LastData_.rows())
+        if (row.ID && !row.ID->empty())
+            kept.push_back(row);
+    const size_t dropped = LastData_.rows().size() - kept.size();
+    if (dropped == 0)
+        return;
+    LastData_.assign(std::move(kept));
+    log_.Log("LastData.txt: " + std::to_string(dropped) + " rows without an ID dropped.", 0);
 }
 
 void LastDataUpdate::update(FrameKind kind, const FrameBuffer& rx, double now) {

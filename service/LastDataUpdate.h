@@ -37,8 +37,10 @@ public:
     LastDataUpdate(std::filesystem::path folder, const Formats& formats, LogSink& log,
                    LastDataHooks& hooks);
 
-    // Start-up: loads "LastData.txt", or writes it empty when it is missing. A file that cannot
-    // be read keeps the rows read before the fault; failures are logged at level 0.
+    // Start-up: loads "LastData.txt" with whole tank IDs, or writes it empty when it is missing.
+    // A file that cannot be read whole is copied to "LastData.txt.damaged" and keeps the rows
+    // read before the fault (none when its header names no column); rows without an ID are
+    // dropped. Failures are logged at level 0.
     void load();
     // One tank update per tank of the accepted frame in `rx`, stamped `now`.
     void update(FrameKind kind, const FrameBuffer& rx, double now);
@@ -50,6 +52,7 @@ private:
     bool updateTank(FrameKind kind, const DecodedFrame& frame, const DecodedSlot& slot, double now);
     void sendAlarmEmail(const TankRecord& row, const std::string& id, bool isInterface,
                         std::string_view errorText, double now);
+    void dropRowsWithoutId();
     void save();
 
     std::filesystem::path file_;

@@ -5,8 +5,7 @@
 #include <QThread>
 #include <stdexcept>
 
-#include "FileDate.h"
-#include "LocaleFormats.h"
+#include "CpuAffinity.h"
 #include "Paths.h"
 #include "Settings.h"
 #include "TankTableFile.h"
@@ -25,21 +24,23 @@ QString fileIn(std::string_view name) {
     return programFile(QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
 }
 
-std::filesystem::path filePath(std::string_view name) {
-    return QFile::encodeName(fileIn(name)).toStdString();
-}
-
 } // namespace
+
+QString settingsFaultLine(const SettingsFault& fault) {
+    return QStringLiteral("ERROR: Settings ") + fault.toString();
+}
 
 OstrelService1::OstrelService1(ServiceLog& log, const Formats& formats, const Clock& clock,
                                QObject* parent)
     : QObject(parent), log_(log), formats_(formats), clock_(clock),
-      Profile1_(SettingsScope::Machine), pollFile_(PollTanks_, programFile(kPollListFileName)),
+      Profile1_(SettingsScope::Machine), settings_(readServiceSettings(Profile1_)),
+      pollFile_(programFile(kPollListFileName)),
       IdTCPServer1_(programFolder(), [this](const QString& text, int level) { Log(text, level); }),
-      pipeline_(folderPath(), formats, log, *this, PollTanks_),
+      pipeline_(folderPath(), formats, clock, log, *this, PollTanks_),
+      LiveData_(fileIn(kLiveDataFile), formats, log),
       mail_(
           log, formats, clock, [this]() -> const TankTable& { return tankList(); },
-          [this]() -> const TankTable& { return LiveData_; }, pipeline_.LastData()) {
+          [this]() -> const TankTable& { return LiveData_.loaded(); }, pipeline_.LastData()) {
     // Log lines may come from other threads; status blocks leave from the relay's own.
     log_.setObserver([this](const std::string& line, int level) {
         const QString text = QString::fromStdString(line);
@@ -90,28 +91,43 @@ void OstrelService1::ServiceCreate() {
     Log(QStringLiteral("TCPInit"), 2);
     ComPortInit();
     Log(QStringLiteral("ComPortInitInit"), 2);
+    // Once the log level is known; no save is under way before the event loop runs.
+    pipeline_.removeStaleTempFiles();
     PollModbus_.start();
     mail_.startTimer();
 }
 
+bool OstrelService1::refreshSettings() {
+    const std::optional<SettingsFault> fault = Profile1_.check();
+    if (!fault) {
+        settings_ = readServiceSettings(Profile1_);
+        settingsFault_.clear();
+        return true;
+    }
+    const QString line = settingsFaultLine(*fault);
+    if (line != settingsFault_)
+        Log(line, 0);
+    settingsFault_ = line;
+    return false;
+}
+
 void OstrelService1::TCPInit() {
-    const int port = readInteger(Profile1_, Setting::ServicePortNumber);
-    const QString bind = readString(Profile1_, Setting::ServiceBindAddress).trimmed();
-    const int statusLevel = readInteger(Profile1_, Setting::ServiceStatusLevel);
-    IdTCPServer1_.setStatusLevel(statusLevel);
-    log_.setObserverLevel(statusLevel);
-    IdTCPServer1_.TCPInit(port,
-                          bind.isEmpty() ? QHostAddress(QHostAddress::Any) : QHostAddress(bind));
+    refreshSettings();
+    IdTCPServer1_.setStatusLevel(settings_.statusLevel);
+    log_.setObserverLevel(settings_.statusLevel);
+    IdTCPServer1_.TCPInit(settings_.tcpPort, settings_.bindAddress);
 }
 
 void OstrelService1::ComPortInit() {
     Log(QStringLiteral("Debug"), 1);
-    log_.setDebugLevel(readInteger(Profile1_, Setting::Debug));
+    refreshSettings();
+    log_.setDebugLevel(settings_.debugLevel);
     Log(QStringLiteral("portNumber"), 1);
-    const SerialSettings settings = readSerialSettings(Profile1_, SettingsScope::Machine);
+    const SerialSettings& settings = settings_.serial;
     const int n = settings.comNumber;
     Log(QStringLiteral("Port Available"), 1);
-    if (!SerialPort::isAvailable(n)) {
+    ApdComPort1_.setPortMap(settings_.ports); // a moved device is reopened, or opened below
+    if (!ApdComPort1_.isAvailable(n)) {
         Log(QStringLiteral("2Could not open COM port%1.").arg(n), 0);
         SetupPollModbus();
         return;
@@ -138,9 +154,10 @@ void OstrelService1::ComPortInit() {
 
 void OstrelService1::SetupPollModbus() {
     Log(QStringLiteral("SetupPollModbus."), 2);
+    pollFile_.forget();
     QString problem;
-    if (!pollFile_.SetupPollModbus())
-        problem = QFile::exists(programFile(kPollListFileName))
+    if (!loadPollFile())
+        problem = QFile::exists(pollFile_.path())
                       ? QStringLiteral("ERROR: %1 could not be read.")
                       : QStringLiteral("ERROR: %1 missing: no unit is polled.");
     // Retried every second while the port is closed: each fault is logged once.
@@ -149,10 +166,19 @@ void OstrelService1::SetupPollModbus() {
     pollFileProblem_ = problem;
 }
 
+// True when the file was there, had changed and loaded.
+bool OstrelService1::loadPollFile() {
+    bool loaded = false;
+    pollFile_.reloadIfChanged(
+        [&] { loaded = PollTanks_.loadFile(QFile::encodeName(pollFile_.path()).toStdString()); });
+    return loaded;
+}
+
 void OstrelService1::PollModbusTimer() {
     Log(QStringLiteral("PollModbusTimer"), 2);
     Log(QStringLiteral("PollModbusTimer."), 2);
-    if (readInteger(Profile1_, Setting::ServiceChange) == 1) {
+    // A file that cannot be read as meant is not taken: the flag stays for its next version.
+    if (readInteger(Profile1_, Setting::ServiceChange) == 1 && refreshSettings()) {
         Log(QStringLiteral("PollModbusTimer-ServiceChange"), 2);
         try {
             writeInteger(Profile1_, Setting::ServiceChange, 0);
@@ -173,7 +199,7 @@ void OstrelService1::PollModbusTimer() {
 }
 
 void OstrelService1::pollNext() {
-    if (pollFile_.reloadIfChanged())
+    if (loadPollFile())
         Log(QStringLiteral("SetupPollModbus."), 2);
     const auto poll = PollTanks_.next();
     if (!poll)
@@ -181,7 +207,7 @@ void OstrelService1::pollNext() {
     const int refused = ApdComPort1_.putBytes(poll->request);
     for (int i = 0; i < refused; ++i)
         Log(QStringLiteral("PutChar Error"), 0);
-    log_.Log(pollLogText(now(), formats_, poll->address), 2);
+    log_.Log(pollLogText(clock_.now(), formats_, poll->address), 2);
 }
 
 bool OstrelService1::answerSignalTest(const FrameBuffer& rx) {
@@ -193,16 +219,7 @@ void OstrelService1::forward(std::span<const uint8_t, kBufferSize> block) {
 }
 
 const TankTable& OstrelService1::tankList() {
-    Log(QStringLiteral("FileDate."), 5);
-    const QString file = fileIn(kLiveDataFile);
-    const std::optional<double> date = FileDate(file);
-    if (!date)
-        throw std::runtime_error("LiveData.txt cannot be examined");
-    if (date != LiveDataFileDate_) {
-        loadTankTable(LiveData_, filePath(kLiveDataFile), formats_);
-        LiveDataFileDate_ = date;
-    }
-    return LiveData_;
+    return LiveData_.tankList();
 }
 
 void OstrelService1::SendAlarmEmail(const AlarmEmailArgs& args, std::string_view errorText) {

@@ -10,18 +10,24 @@
 
 #include "Clock.h"
 #include "Formats.h"
-#include "PollFileLoader.h"
+#include "FileWatch.h"
 #include "PollList.h"
 #include "Profile.h"
 #include "RelayServer.h"
 #include "ScheduleRow.h"
 #include "SerialPort.h"
+#include "Settings.h"
 #include "ServiceLog.h"
 #include "ServiceMail.h"
 #include "ServicePipeline.h"
+#include "TankListFile.h"
 #include "TankTable.h"
 
 namespace lw {
+
+// The level-0 line for machine-wide settings that cannot be read as meant: at start-up, before
+// the service ends, and at a reload, which then keeps the settings the service runs with.
+QString settingsFaultLine(const SettingsFault& fault);
 
 class OstrelService1 final : public QObject, private ServicePipelineHooks {
     Q_OBJECT
@@ -36,7 +42,7 @@ public:
     // Reads the relay settings and starts listening; a listening server keeps its port.
     void TCPInit();
     // Reads the log level and the serial settings, sets up and opens the port, loads the poll
-    // list.
+    // list. Settings that cannot be read as meant leave those it runs with in place.
     void ComPortInit();
 
     // The e-mail schedule, loaded from "Email.txt" at start-up.
@@ -44,13 +50,16 @@ public:
     const TankTable& LastData() const { return pipeline_.LastData(); }
 
 private:
+    // The machine-wide settings read again, unless the file cannot be read as meant: then they
+    // stay as they are and the fault is logged, once per fault. True when read.
+    bool refreshSettings();
     void PollModbusTimer();
     void pollNext();
     void SetupPollModbus();
+    bool loadPollFile();
     void Log(const QString& text, int level);
 
     // ServicePipelineHooks
-    double now() const override { return clock_.now(); }
     void restartIdleTimer() override { Timer2_.start(); }
     void stopIdleTimer() override { Timer2_.stop(); }
     bool answerSignalTest(const FrameBuffer& rx) override;
@@ -62,16 +71,17 @@ private:
     Formats formats_;
     const Clock& clock_;
     Profile Profile1_;
+    ServiceSettings settings_;
+    QString settingsFault_; // the fault line logged last, so it is logged once
     PollList PollTanks_;
-    PollFileLoader pollFile_;
+    FileWatch pollFile_;
     QString pollFileProblem_; // the last poll list fault logged, so it is logged once
     SerialPort ApdComPort1_;
     RelayServer IdTCPServer1_;
     ServicePipeline pipeline_;
     QTimer Timer2_;
     QTimer PollModbus_;
-    TankTable LiveData_;
-    std::optional<double> LiveDataFileDate_;
+    TankListFile LiveData_;
     ServiceMail mail_;
 };
 

@@ -1,21 +1,25 @@
 #include "RelayServer.h"
 
-#include <sys/socket.h>
-
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <utility>
 
 #include <QDir>
 #include <QFile>
-#include <QTcpSocket>
+#include <QHostInfo>
+#include <QLoggingCategory>
 
 namespace lw {
 namespace {
 
+// For a field engineer, off by default: QT_LOGGING_RULES="levelwatch.relay=true".
+Q_LOGGING_CATEGORY(lcRelay, "levelwatch.relay", QtWarningMsg)
+
 const QString kDefaultPortText = QStringLiteral("DefaultPort");
 const QString kActiveText = QStringLiteral("Active");
 const QString kCouldNotListen = QStringLiteral("Could not TCPPort%1.");
+const QString kListenError = QStringLiteral("ERROR: TCPPort %1: %2");
 const QString kServerConnect = QStringLiteral("Server1Connect.");
 const QString kNewClient1 = QStringLiteral("New Client Connected.123");
 const QString kNewClient2 = QStringLiteral("New Client Connected..");
@@ -32,19 +36,9 @@ const QString kClientDropped = QStringLiteral("Client %1 dropped: %2 bytes not t
 // neither swells memory nor counts against the client's bound for live blocks.
 constexpr qint64 kCatchUpWatermark = 64 * 1024;
 constexpr int kListenBacklog = 256;
-constexpr qint64 kReadBufferSize = 64 * 1024;
 
-// Straight to the kernel when nothing waits before it in the socket's queue: every frame takes
-// this path once per client, and Qt's queue would add a copy, a signal and a later loop round.
-// Whatever the kernel does not take at once is queued in order behind it.
-void writeBlock(QTcpSocket& socket, std::span<const uint8_t, kBufferSize> block) {
-    qint64 sent = 0;
-    if (socket.bytesToWrite() == 0 && socket.state() == QAbstractSocket::ConnectedState) {
-        sent = std::max<qint64>(0, ::send(socket.socketDescriptor(), block.data(), block.size(),
-                                          MSG_DONTWAIT | MSG_NOSIGNAL));
-    }
-    if (sent < kBufferSize)
-        socket.write(reinterpret_cast<const char*>(block.data()) + sent, kBufferSize - sent);
+void writeBlock(RelayConnection& connection, std::span<const uint8_t, kBufferSize> block) {
+    connection.write(reinterpret_cast<const char*>(block.data()), kBufferSize);
 }
 
 // One byte per character, its low 8 bits, as the service's 8-bit log texts are.
@@ -56,32 +50,59 @@ std::string low8Bits(const QString& text) {
     return out;
 }
 
+// The address to listen on; empty, with the reason, when `text` names none.
+std::optional<QHostAddress> bindAddressOf(const QString& text, QString& reason) {
+    if (text.isEmpty())
+        return QHostAddress(QHostAddress::Any);
+    QHostAddress address;
+    if (address.setAddress(text))
+        return address;
+    const QHostInfo info = QHostInfo::fromName(text);
+    const QList<QHostAddress> addresses = info.addresses();
+    if (info.error() != QHostInfo::NoError || addresses.isEmpty()) {
+        reason = QStringLiteral("BindAddress \"%1\" names no address of this machine (%2)")
+                     .arg(text, info.errorString());
+        return std::nullopt;
+    }
+    // IPv4 first, as the monitors' link tries it first.
+    for (const QHostAddress& a : addresses)
+        if (a.protocol() == QAbstractSocket::IPv4Protocol)
+            return a;
+    return addresses.first();
+}
+
 } // namespace
 
 RelayServer::RelayServer(QString folder, LogFunction log, QObject* parent)
     : QObject(parent), folder_(std::move(folder)), log_(std::move(log)) {
     server_.setListenBacklogSize(kListenBacklog);
-    connect(&server_, &QTcpServer::newConnection, this, &RelayServer::acceptClients);
+    connect(&server_, &RelayListener::accepted, this, &RelayServer::acceptClient);
 }
 
 RelayServer::~RelayServer() {
     server_.close();
-    for (auto& [id, client] : clients_) {
-        disconnect(client->socket, nullptr, this, nullptr);
-        client->socket->abort();
-    }
+    for (auto& [id, client] : clients_)
+        delete client->connection;
 }
 
-bool RelayServer::TCPInit(int port, const QHostAddress& address) {
+bool RelayServer::TCPInit(int port, const QString& bindAddress) {
     log(kDefaultPortText, 2);
     log(kActiveText, 2);
     if (server_.isListening())
         return true;
-    if (port < 0 || port > 65535 || !server_.listen(address, static_cast<quint16>(port))) {
-        log(kCouldNotListen.arg(port), 0);
-        return false;
+    QString reason;
+    if (port < 0 || port > 65535) {
+        reason = QStringLiteral("no TCP port number");
+    } else if (const auto address = bindAddressOf(bindAddress, reason)) {
+        if (server_.listen(*address, static_cast<quint16>(port))) {
+            qCDebug(lcRelay) << "listening on" << address->toString() << port;
+            return true;
+        }
+        reason = QStringLiteral("%1 on %2").arg(server_.errorString(), address->toString());
     }
-    return true;
+    log(kCouldNotListen.arg(port), 0);
+    log(kListenError.arg(port).arg(reason), 0);
+    return false;
 }
 
 void RelayServer::forward(std::span<const uint8_t, kBufferSize> block) {
@@ -102,28 +123,24 @@ void RelayServer::flushStatus() {
         sendToAll(block);
 }
 
-void RelayServer::acceptClients() {
-    while (QTcpSocket* socket = server_.nextPendingConnection()) {
-        const quint64 id = nextClientId_++;
-        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-        auto client = std::make_unique<Client>();
-        client->socket = socket;
-        clients_.emplace(id, std::move(client));
-        // Monitors have nothing to say; reading and dropping keeps a chatty one from filling
-        // the socket buffers, and the small read buffer from filling our memory.
-        socket->setReadBufferSize(kReadBufferSize);
-        connect(socket, &QIODevice::readyRead, this,
-                [socket] { socket->skip(socket->bytesAvailable()); });
-        connect(socket, &QIODevice::bytesWritten, this, [this, id] {
-            if (auto it = clients_.find(id); it != clients_.end())
-                pumpCatchUp(*it->second);
-        });
-        // Queued: a socket can close while the client list is being walked.
-        connect(
-            socket, &QAbstractSocket::disconnected, this, [this, id] { removeClient(id); },
-            Qt::QueuedConnection);
-        startCatchUp(id);
-    }
+void RelayServer::acceptClient(qintptr descriptor) {
+    const quint64 id = nextClientId_++;
+    auto client = std::make_unique<Client>();
+    client->connection = new RelayConnection(descriptor);
+    clients_.emplace(id, std::move(client));
+    RelayConnection* connection = clients_.at(id)->connection;
+    qCDebug(lcRelay).noquote() << "client" << connection->peer() << "connected;" << clients_.size()
+                               << "clients";
+    connect(connection, &RelayConnection::bytesWritten, this, [this, id] {
+        if (auto it = clients_.find(id); it != clients_.end())
+            pumpCatchUp(*it->second);
+    });
+    connect(connection, &RelayConnection::closed, this, [this, id, connection] {
+        qCDebug(lcRelay).noquote() << "client" << connection->peer()
+                                   << "gone:" << connection->errorString();
+        removeClient(id);
+    });
+    startCatchUp(id);
 }
 
 void RelayServer::startCatchUp(quint64 id) {
@@ -137,10 +154,10 @@ void RelayServer::startCatchUp(quint64 id) {
 }
 
 void RelayServer::pumpCatchUp(Client& client) {
-    while (!client.catchUp.empty() && client.socket->bytesToWrite() < kCatchUpWatermark) {
+    while (!client.catchUp.empty() && client.connection->bytesToWrite() < kCatchUpWatermark) {
         const uint64_t id = client.catchUp.front();
         client.catchUp.pop_front();
-        sendSavedFrame(*client.socket, id);
+        sendSavedFrame(*client.connection, id);
     }
     if (client.catchUp.empty() && !client.catchUpDone) {
         client.catchUpDone = true;
@@ -148,7 +165,7 @@ void RelayServer::pumpCatchUp(Client& client) {
     }
 }
 
-void RelayServer::sendSavedFrame(QTcpSocket& socket, uint64_t id) {
+void RelayServer::sendSavedFrame(RelayConnection& connection, uint64_t id) {
     const QString path = folder_ + '/' + QString::fromStdString(savedFrameFileName(id));
     log(kNewClient3, 1);
     log(kNewClientFile.arg(id), 1);
@@ -170,7 +187,7 @@ void RelayServer::sendSavedFrame(QTcpSocket& socket, uint64_t id) {
         return;
     }
     log(kBufferDone, 5);
-    socket.write(block);
+    connection.write(block.constData(), block.size());
 }
 
 std::vector<uint64_t> RelayServer::savedFrameIds() const {
@@ -189,17 +206,15 @@ std::vector<uint64_t> RelayServer::savedFrameIds() const {
 void RelayServer::sendToAll(std::span<const uint8_t, kBufferSize> block) {
     std::vector<quint64> over;
     for (auto& [id, client] : clients_) {
-        if (client->socket->bytesToWrite() + kBufferSize > maxPendingBytes_) {
+        if (client->connection->bytesToWrite() + kBufferSize > maxPendingBytes_) {
             over.push_back(id);
             continue;
         }
-        writeBlock(*client->socket, block);
+        writeBlock(*client->connection, block);
     }
     for (quint64 id : over) {
-        const QTcpSocket& socket = *clients_.at(id)->socket;
-        const QString peer =
-            socket.peerAddress().toString() + ':' + QString::number(socket.peerPort());
-        log(kClientDropped.arg(peer).arg(socket.bytesToWrite()), 0);
+        const RelayConnection& connection = *clients_.at(id)->connection;
+        log(kClientDropped.arg(connection.peer()).arg(connection.bytesToWrite()), 0);
         removeClient(id);
     }
 }
@@ -208,11 +223,11 @@ void RelayServer::removeClient(quint64 id) {
     const auto it = clients_.find(id);
     if (it == clients_.end())
         return;
-    QTcpSocket* socket = it->second->socket;
+    RelayConnection* connection = it->second->connection;
     clients_.erase(it);
-    disconnect(socket, nullptr, this, nullptr);
-    socket->abort();
-    socket->deleteLater();
+    disconnect(connection, nullptr, this, nullptr);
+    // Not deleted at once: this may run inside one of its own signals.
+    connection->deleteLater();
 }
 
 void RelayServer::log(const QString& text, int level) const {

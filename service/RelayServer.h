@@ -17,11 +17,9 @@
 #include <QHostAddress>
 #include <QObject>
 #include <QString>
-#include <QTcpServer>
 
 #include "RelayBlock.h"
-
-class QTcpSocket;
+#include "RelayConnection.h"
 
 namespace lw {
 
@@ -37,11 +35,13 @@ public:
     RelayServer(QString folder, LogFunction log, QObject* parent = nullptr);
     ~RelayServer() override;
 
-    // Starts listening on `port` at `address` (Any: every local address). A server that is
+    // Starts listening on `port` at `bindAddress`: empty for every local address, else a
+    // numeric address or a host name (its first IPv4 address, else its first). A server that is
     // already listening keeps its port and address until it is destroyed, so this may be called
     // at every settings reload: it only retries an activation that failed. Returns false after
-    // logging "Could not TCPPort<port>." when the port cannot be used; the caller goes on.
-    bool TCPInit(int port, const QHostAddress& address = QHostAddress::Any);
+    // logging "Could not TCPPort<port>." and the reason (level 0) when the port cannot be used,
+    // and listens nowhere when the bind address names none: never wider than asked.
+    bool TCPInit(int port, const QString& bindAddress = {});
     bool isListening() const { return server_.isListening(); }
     quint16 serverPort() const { return server_.serverPort(); }
     QHostAddress serverAddress() const { return server_.serverAddress(); }
@@ -63,15 +63,15 @@ public:
 
 private:
     struct Client {
-        QTcpSocket* socket = nullptr;
+        RelayConnection* connection = nullptr;
         std::deque<uint64_t> catchUp; // IDs of saved frames still to send, ascending
         bool catchUpDone = false;
     };
 
-    void acceptClients();
+    void acceptClient(qintptr descriptor);
     void startCatchUp(quint64 id);
     void pumpCatchUp(Client& client);
-    void sendSavedFrame(QTcpSocket& socket, uint64_t id);
+    void sendSavedFrame(RelayConnection& connection, uint64_t id);
     std::vector<uint64_t> savedFrameIds() const; // ascending
     void sendToAll(std::span<const uint8_t, kBufferSize> block);
     void flushStatus();
@@ -80,7 +80,7 @@ private:
 
     QString folder_;
     LogFunction log_;
-    QTcpServer server_;
+    RelayListener server_;
     std::map<quint64, std::unique_ptr<Client>> clients_; // in connection order
     quint64 nextClientId_ = 0;
     qint64 maxPendingBytes_ = kDefaultMaxPendingBytes;

@@ -30,10 +30,20 @@ int installService(bool silent) {
             std::fprintf(stderr, "The unit template is missing from the program.\n");
         return 1;
     }
+    const QString program = QCoreApplication::applicationFilePath();
+    const std::optional<QString> executable = ServiceUnit::executableWord(program);
+    if (!executable) {
+        if (!silent)
+            std::fprintf(stderr,
+                         "systemd cannot start a program whose path holds quotes, backslashes or "
+                         "control characters: %s\n",
+                         qPrintable(program));
+        return 1;
+    }
     const QString text =
         QString::fromUtf8(file.readAll())
             .replace(QStringLiteral("@DESCRIPTION@"), QString::fromLatin1(kServiceDescription))
-            .replace(QStringLiteral("@EXECUTABLE@"), QCoreApplication::applicationFilePath());
+            .replace(QStringLiteral("@EXECUTABLE@"), *executable);
     ServiceUnit unit = ServiceUnit::fromEnvironment(QString::fromLatin1(kServiceName));
     return finish(unit.install(text), QStringLiteral("Service installed successfully."), unit,
                   silent);

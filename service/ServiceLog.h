@@ -11,6 +11,7 @@
 #include <mutex>
 #include <string>
 
+#include "Clock.h"
 #include "Formats.h"
 #include "LogSink.h"
 
@@ -20,12 +21,11 @@ inline constexpr char kServiceLogFile[] = "OstrelServiceLog.txt";
 
 class ServiceLog final : public LogSink {
 public:
-    using Clock = std::function<double()>;
     // Told of every call, written or not, with the line as the file would hold it (date-time,
     // a blank, the text; no line end).
     using LineObserver = std::function<void(const std::string& line, int level)>;
 
-    ServiceLog(std::filesystem::path file, Formats formats, Clock now);
+    ServiceLog(std::filesystem::path file, Formats formats, const Clock& clock);
 
     // Lines above this level are not written; a negative level writes nothing at all.
     void setDebugLevel(int level) { debugLevel_ = level; }
@@ -44,7 +44,7 @@ public:
 private:
     std::filesystem::path file_;
     Formats formats_;
-    Clock now_;
+    const Clock& clock_;
     std::atomic<int> debugLevel_{0};
     std::atomic<int> observerLevel_{std::numeric_limits<int>::max()};
     LineObserver observer_;

@@ -7,6 +7,7 @@
 #include "FrameTanks.h"
 #include "PollList.h"
 #include "RelayBlock.h"
+#include "TankTableFile.h"
 
 namespace lw {
 
@@ -14,10 +15,28 @@ std::filesystem::path savedFramePath(const std::filesystem::path& folder, uint16
     return folder / savedFrameFileName(id);
 }
 
-ServicePipeline::ServicePipeline(std::filesystem::path folder, const Formats& formats, LogSink& log,
-                                 ServicePipelineHooks& hooks, LearnedTypes& learnedTypes)
-    : folder_(folder), formats_(formats), log_(log), hooks_(hooks), receiver_(*this, learnedTypes),
+ServicePipeline::ServicePipeline(std::filesystem::path folder, const Formats& formats,
+                                 const Clock& clock, LogSink& log, ServicePipelineHooks& hooks,
+                                 LearnedTypes& learnedTypes)
+    : folder_(folder), formats_(formats), clock_(clock), log_(log), hooks_(hooks),
+      receiver_(*this, learnedTypes),
       update_(std::move(folder), formats, log, hooks) {}
+
+void ServicePipeline::removeStaleTempFiles() {
+    int removed = 0;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder_, error)) {
+        const auto target = atomicTempTarget(entry.path().filename().string());
+        // The monitor's files may be in the middle of a save right now: only our own.
+        if (!target || (*target != kLastDataFile && !savedFrameFileId(*target)))
+            continue;
+        std::error_code removeError;
+        if (std::filesystem::remove(entry.path(), removeError))
+            ++removed;
+    }
+    if (removed > 0)
+        log_.Log("Removed " + std::to_string(removed) + " stale temporary files.", 1);
+}
 
 void ServicePipeline::ApdComPort1TriggerAvail(std::span<const uint8_t> bytes) {
     log_.Log("ComPortTriggerAvail.", 5);
@@ -38,7 +57,7 @@ void ServicePipeline::crcError(FrameKind kind) {
         log_.Log("CRC Error.", 0);
         return;
     }
-    log_.Log("DATE=" + formatDateTime(hooks_.now(), formats_), 1);
+    log_.Log("DATE=" + formatDateTime(clock_.now(), formats_), 1);
     log_.Log("CRC Error!", kind == FrameKind::ShortR300 ? 0 : 1);
 }
 
@@ -52,7 +71,7 @@ void ServicePipeline::frameAccepted(FrameKind kind, FrameBuffer& rx) {
         logReceived();
     if (isSignalTestReply(rx) && hooks_.answerSignalTest(rx))
         log_.Log(kWirelessTestText, 1);
-    const double now = hooks_.now();
+    const double now = clock_.now();
     setBlockTime(rx, now);
     log_.Log("Save LastData.", 1);
     saveFrame(savedFrameId(kind, rx), rx);

@@ -2,12 +2,13 @@
 // The collector's receive pipeline: bytes from the serial port become checked frames; each
 // accepted frame is answered when its unit runs a signal test, stamped with its acceptance time,
 // saved as "LastData-<ID>.bin", relayed, and then brought into the table of current values.
-// Pure: the port, the idle timer, the relay and the clock are the owner's, behind the hooks.
+// Pure: the port, the idle timer and the relay are the owner's, behind the hooks.
 
 #include <cstdint>
 #include <filesystem>
 #include <span>
 
+#include "Clock.h"
 #include "FrameBuffer.h"
 #include "LastDataUpdate.h"
 #include "LearnedTypes.h"
@@ -18,7 +19,6 @@ namespace lw {
 
 class ServicePipelineHooks : public LastDataHooks {
 public:
-    virtual double now() const = 0;
     // The single-shot receive timeout; when it fires the owner calls Timer2Timer().
     virtual void restartIdleTimer() = 0;
     virtual void stopIdleTimer() = 0;
@@ -33,11 +33,14 @@ std::filesystem::path savedFramePath(const std::filesystem::path& folder, uint16
 
 class ServicePipeline final : private ReceiverListener {
 public:
-    ServicePipeline(std::filesystem::path folder, const Formats& formats, LogSink& log,
-                    ServicePipelineHooks& hooks, LearnedTypes& learnedTypes);
+    ServicePipeline(std::filesystem::path folder, const Formats& formats, const Clock& clock,
+                    LogSink& log, ServicePipelineHooks& hooks, LearnedTypes& learnedTypes);
 
     // The COM number that the log lines name.
     void setPortNumber(int comNumber) { portNumber_ = comNumber; }
+    // Start-up: removes the temporary files that a crash during a save left of the files only
+    // the collector writes ("LastData.txt", the saved frames), and logs how many at level 1.
+    void removeStaleTempFiles();
     // Start-up: the table of current values from "LastData.txt".
     void loadLastData() { update_.load(); }
 
@@ -61,6 +64,7 @@ private:
 
     std::filesystem::path folder_;
     Formats formats_;
+    const Clock& clock_;
     LogSink& log_;
     ServicePipelineHooks& hooks_;
     Receiver receiver_;

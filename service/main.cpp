@@ -1,5 +1,6 @@
 // OstrelService: the collector. Without switches it runs in the foreground until SIGTERM or
-// SIGINT; INSTALL and UNINSTALL manage its systemd unit, SILENT keeps them quiet.
+// SIGINT; INSTALL and UNINSTALL manage its systemd unit, SILENT keeps them quiet; SETTINGS
+// prints the settings it would run with.
 
 #include <QCoreApplication>
 #include <QFile>
@@ -10,18 +11,24 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
-#include "Clock.h"
+#include "SystemClock.h"
 #include "LocaleFormats.h"
 #include "OstrelService1.h"
 #include "Paths.h"
 #include "ServiceInstaller.h"
 #include "ServiceLog.h"
+#include "SettingsReport.h"
 
 namespace {
+
+// A configuration error (sysexits.h's EX_CONFIG): the unit's RestartPreventExitStatus, so
+// systemd does not restart a service that would only fail again.
+constexpr int kExitConfig = 78;
 
 struct Switches {
     bool install = false;
     bool uninstall = false;
+    bool settings = false;
     bool silent = false;
     bool valid = true;
 };
@@ -40,10 +47,12 @@ Switches parseSwitches(const QStringList& args) {
             s.uninstall = true;
         else if (word == QLatin1String("SILENT"))
             s.silent = true;
+        else if (word == QLatin1String("SETTINGS"))
+            s.settings = true;
         else
             s.valid = false;
     }
-    s.valid = s.valid && !(s.install && s.uninstall);
+    s.valid = s.valid && int(s.install) + int(s.uninstall) + int(s.settings) <= 1;
     return s;
 }
 
@@ -59,6 +68,13 @@ int blockStopSignals() {
     return signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
 }
 
+int printSettings() {
+    const lw::Profile machine(lw::SettingsScope::Machine);
+    for (const QString& line : lw::machineSettingsReport(machine))
+        std::fprintf(stdout, "%s\n", qPrintable(line));
+    return machine.check() ? kExitConfig : 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -67,18 +83,31 @@ int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     const Switches switches = parseSwitches(app.arguments());
     if (!switches.valid) {
-        std::fprintf(stderr, "usage: OstrelService [INSTALL | UNINSTALL] [SILENT]\n");
+        std::fprintf(stderr, "usage: OstrelService [INSTALL | UNINSTALL] [SILENT] | SETTINGS\n");
         return 2;
     }
     if (switches.install)
         return lw::installService(switches.silent);
     if (switches.uninstall)
         return lw::uninstallService(switches.silent);
+    if (switches.settings)
+        return printSettings();
 
     const lw::Formats formats = lw::formatsFromLocale();
     const lw::SystemClock clock;
     lw::ServiceLog log(QFile::encodeName(lw::programFile(lw::kServiceLogFile)).toStdString(),
-                       formats, [&clock] { return clock.now(); });
+                       formats, clock);
+    // A daemon that cannot read its configuration refuses to run rather than guess: defaults
+    // would poll another port and listen on every address.
+    if (const auto fault = lw::Profile(lw::SettingsScope::Machine).check()) {
+        const QString line = lw::settingsFaultLine(*fault);
+        log.Log(line.toStdString(), 0);
+        std::fprintf(stderr, "OstrelService: %s\nThe service does not start with settings it "
+                     "cannot read; `OstrelService SETTINGS` shows what it reads.\n",
+                     qPrintable(line));
+        ::close(signalFd);
+        return kExitConfig;
+    }
     {
         lw::OstrelService1 service(log, formats, clock);
         service.ServiceCreate();

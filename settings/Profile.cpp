@@ -1,7 +1,9 @@
 #include "Profile.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QSettings>
 
 #include <cerrno>
@@ -13,10 +15,14 @@
 #include <unistd.h>
 
 #include "Formats.h"
+#include "IniCheck.h"
 #include "Paths.h"
 
 namespace lw {
 namespace {
+
+// For a field engineer, off by default: QT_LOGGING_RULES="levelwatch.settings=true".
+Q_LOGGING_CATEGORY(lcSettings, "levelwatch.settings", QtWarningMsg)
 
 const QString kProductKey = QString::fromLatin1(kProductKeyPath);
 
@@ -41,6 +47,13 @@ std::optional<QString> groupOf(const QString& section) {
 
 QString keyOf(const QString& group, const QString& ident) {
     return group.isEmpty() ? ident : group + '/' + ident;
+}
+
+// A hand-edited value with unquoted commas comes back from QSettings as a list.
+QString textOf(const QVariant& v) {
+    if (v.typeId() == QMetaType::QStringList)
+        return v.toStringList().join(',');
+    return v.toString();
 }
 
 QString statusText(QSettings::Status status) {
@@ -93,6 +106,7 @@ struct Profile::Impl {
         apply(*settings);
         settings->sync();
         const QSettings::Status status = settings->status();
+        qCDebug(lcSettings) << file << "written:" << keys << "status" << status;
         if (status == QSettings::NoError)
             return;
         for (const auto& [k, v] : before) {
@@ -118,6 +132,60 @@ Profile::~Profile() {
     delete d;
 }
 
+QString SettingsFault::toString() const {
+    if (line <= 0)
+        return QStringLiteral("%1: %2").arg(file, reason);
+    return QStringLiteral("%1 line %2: %3: %4").arg(file).arg(line).arg(reason, text);
+}
+
+QString Profile::fileName() const {
+    return d->file;
+}
+
+std::optional<SettingsFault> Profile::check() const {
+    QFile file(d->file);
+    if (!file.exists())
+        return std::nullopt;
+    if (!file.open(QIODevice::ReadOnly))
+        return SettingsFault{d->file, 0, QStringLiteral("cannot be read: ") + file.errorString(),
+                             {}};
+    const QByteArray bytes = file.readAll();
+    if (const auto fault = findIniFault(std::string_view(bytes.constData(), bytes.size()))) {
+        qCDebug(lcSettings) << d->file << "line" << fault->line << fault->reason.c_str();
+        return SettingsFault{d->file, fault->line, QString::fromStdString(fault->reason),
+                             QString::fromLocal8Bit(fault->text)};
+    }
+    if (d->open()->status() == QSettings::FormatError)
+        return SettingsFault{d->file, 0, statusText(QSettings::FormatError), {}};
+    return std::nullopt;
+}
+
+QList<std::pair<QString, QString>> Profile::ReadSectionValues(const QString& section) const {
+    QList<std::pair<QString, QString>> values;
+    const auto group = groupOf(section);
+    if (!group)
+        return values;
+    const auto settings = d->open();
+    settings->beginGroup(*group);
+    for (const QString& ident : settings->childKeys())
+        values.append({ident, textOf(settings->value(ident))});
+    return values;
+}
+
+bool Profile::ValueExists(const QString& section, const QString& ident) const {
+    const auto group = groupOf(section);
+    return group && d->open()->contains(keyOf(*group, ident));
+}
+
+QList<std::pair<QString, QString>> Profile::allValues() const {
+    QList<std::pair<QString, QString>> values;
+    for (const QString& key : d->open()->allKeys()) {
+        const qsizetype slash = key.lastIndexOf('/');
+        values.append({slash < 0 ? QString() : key.left(slash), key.mid(slash + 1)});
+    }
+    return values;
+}
+
 QString Profile::ReadString(const QString& section, const QString& ident,
                             const QString& def) const {
     const auto group = groupOf(section);
@@ -126,10 +194,7 @@ QString Profile::ReadString(const QString& section, const QString& ident,
     const QVariant v = d->open()->value(keyOf(*group, ident));
     if (!v.isValid())
         return def;
-    // A hand-edited value with unquoted commas comes back from QSettings as a list.
-    if (v.typeId() == QMetaType::QStringList)
-        return v.toStringList().join(',');
-    return v.toString();
+    return textOf(v);
 }
 
 int Profile::ReadInteger(const QString& section, const QString& ident, int def) const {

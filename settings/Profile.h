@@ -7,8 +7,12 @@
 // [ComPortInfo]; the product key itself holds top-level values such as "ServiceChange"); other
 // section paths are relative to the product key ("ComPortInfo").
 
+#include <QList>
 #include <QString>
+#include <QStringList>
+#include <optional>
 #include <stdexcept>
+#include <utility>
 
 namespace lw {
 
@@ -22,6 +26,17 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A store file that cannot be read as its author meant (see IniCheck.h), or not at all.
+struct SettingsFault {
+    QString file;
+    int line = 0; // from 1; 0 when no single line is to blame
+    QString reason;
+    QString text; // the line as it stands
+
+    // "<file> line <n>: <reason>: <text>", or "<file>: <reason>" without a line.
+    QString toString() const;
+};
+
 class Profile {
 public:
     // Opens the store file of the scope (see platform/Paths).
@@ -31,6 +46,18 @@ public:
     ~Profile();
     Profile(const Profile&) = delete;
     Profile& operator=(const Profile&) = delete;
+
+    // The store's file.
+    QString fileName() const;
+    // Empty when the file is missing or every line of it reads as meant; else the first
+    // faulty line, or the reason the file cannot be read at all.
+    std::optional<SettingsFault> check() const;
+
+    // Every value of a section, in the store's order of names.
+    QList<std::pair<QString, QString>> ReadSectionValues(const QString& section) const;
+    bool ValueExists(const QString& section, const QString& ident) const;
+    // Every value of the store as [section, ident]; section empty for the product key itself.
+    QList<std::pair<QString, QString>> allValues() const;
 
     // The stored text, or `def` when the value is missing.
     QString ReadString(const QString& section, const QString& ident, const QString& def) const;

@@ -239,6 +239,23 @@ void writeSerialSettings(Profile& p, SettingsScope scope, const SerialSettings& 
     writeInteger(p, k.stopBits, s.stopBits);
 }
 
+ComPortMap readComPortMap(const Profile& machine) {
+    ComPortMap ports;
+    for (const auto& [key, device] : machine.ReadSectionValues(QString::fromLatin1(kPortsSection)))
+        if (const auto n = ComPortMap::comNumberOf(key))
+            ports.map(*n, device);
+    return ports;
+}
+
+ServiceSettings readServiceSettings(const Profile& machine) {
+    return {readInteger(machine, Setting::Debug),
+            readSerialSettings(machine, SettingsScope::Machine),
+            readComPortMap(machine),
+            readInteger(machine, Setting::ServicePortNumber),
+            readString(machine, Setting::ServiceBindAddress).trimmed(),
+            readInteger(machine, Setting::ServiceStatusLevel)};
+}
+
 SmtpSettings readSmtpSettings(const Profile& machine) {
     return {readString(machine, Setting::SmtpHost),
             readString(machine, Setting::SmtpUsername),

@@ -7,6 +7,7 @@
 #include <span>
 #include <string_view>
 
+#include "ComPorts.h"
 #include "Profile.h"
 
 namespace lw {
@@ -133,7 +134,6 @@ void writeInteger(Profile& p, Setting s, int value);
 void writeString(Profile& p, Setting s, const QString& value);
 void writeFlag(Profile& p, Setting s, bool shown);
 
-enum class Parity { None, Odd, Even, Mark, Space };
 // "None", "Odd", "Even", "Mark", "Space", compared case-sensitively; any other text is None.
 Parity parityFromText(const QString& text);
 QString parityText(Parity parity);
@@ -164,6 +164,24 @@ SerialSettings readSerialSettings(const Profile& p, SettingsScope scope,
                                   const SerialSettings& defaults);
 // In the order the programs write them: number, baud, parity, data bits, stop bits.
 void writeSerialSettings(Profile& p, SettingsScope scope, const SerialSettings& s);
+
+// The machine-wide [Ports] group: "COM<n>" = device path. Keys of another form are ignored.
+inline constexpr char kPortsSection[] = "\\Software\\Ostrel\\Levelwatch\\Ports";
+ComPortMap readComPortMap(const Profile& machine);
+
+// What the collector runs with, read in one go: a reload takes a whole new set or, when the
+// file cannot be read as meant, keeps the old one.
+struct ServiceSettings {
+    int debugLevel = 0;
+    SerialSettings serial;
+    ComPortMap ports;
+    int tcpPort = 0;
+    QString bindAddress; // blanks trimmed; empty: every local address
+    int statusLevel = -1;
+
+    bool operator==(const ServiceSettings&) const = default;
+};
+ServiceSettings readServiceSettings(const Profile& machine);
 
 // None: plain SMTP. StartTls: the plain connection is upgraded, and a server that does not
 // offer STARTTLS is an error. Tls: TLS from the first byte (port 465 style). Unknown: a text

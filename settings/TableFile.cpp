@@ -4,6 +4,7 @@
 #include <charconv>
 #include <fstream>
 
+#include "Ascii.h"
 #include "AtomicFile.h"
 #include "DateTime.h"
 
@@ -75,19 +76,6 @@ std::string_view cutToWidth(std::string_view text, int width) {
     return text;
 }
 
-char asciiLower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool equalsIgnoreCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (asciiLower(a[i]) != asciiLower(b[i]))
-            return false;
-    return true;
-}
-
 // "f", "Fa", "FALSE" read as false; "t", "TRUE" as true; anything else is no Boolean.
 std::optional<bool> parseBoolean(std::string_view text) {
     for (const bool value : {false, true}) {
@@ -99,7 +87,41 @@ std::optional<bool> parseBoolean(std::string_view text) {
 }
 
 [[noreturn]] void conversionError(std::string_view text, std::string_view what) {
-    throw TableFileError("'" + std::string(text) + "' is not a valid " + std::string(what));
+    throw TableFileError(0, "'" + std::string(text) + "' is not a valid " + std::string(what));
+}
+
+// The long time forms a file from a program in another locale may hold: 24-hour and 12-hour
+// with AM/PM, each with the reader's time separator and ':', and the reader's AM/PM texts and
+// the English ones.
+std::vector<Formats> otherLongTimeForms(const Formats& f) {
+    std::vector<Formats> forms;
+    auto add = [&](std::string pattern, char separator, std::string am, std::string pm) {
+        Formats g = f;
+        g.longTimeFormat = std::move(pattern);
+        g.timeSeparator = separator;
+        g.amText = std::move(am);
+        g.pmText = std::move(pm);
+        forms.push_back(std::move(g));
+    };
+    for (const char separator : {f.timeSeparator, ':'}) {
+        add("H:mm:ss", separator, f.amText, f.pmText);
+        add("h:mm:ss AP", separator, f.amText, f.pmText);
+        if (f.amText != "AM" || f.pmText != "PM")
+            add("h:mm:ss AP", separator, "AM", "PM");
+        if (f.timeSeparator == ':')
+            break;
+    }
+    return forms;
+}
+
+template <class Parse>
+std::optional<double> parseAnyLongTime(std::string_view text, const Formats& f, Parse parse) {
+    if (const auto v = parse(text, f))
+        return v;
+    for (const Formats& g : otherLongTimeForms(f))
+        if (const auto v = parse(text, g))
+            return v;
+    return std::nullopt;
 }
 
 bool isMidnight(double dateTime) {
@@ -153,11 +175,11 @@ FieldValue parseValueText(std::string_view text, const FieldInfo& column, const 
             return *v;
         conversionError(text, "boolean value");
     case FieldType::DateTime:
-        if (const auto v = parseDateTime(text, f))
+        if (const auto v = parseAnyLongTime(text, f, parseDateTime))
             return *v;
         conversionError(text, "date and time");
     case FieldType::Time:
-        if (const auto v = parseTime(text, f))
+        if (const auto v = parseAnyLongTime(text, f, parseTime))
             return *v;
         conversionError(text, "time");
     }
@@ -170,13 +192,19 @@ TableTextReader::TableTextReader(std::string bytes, std::vector<FieldInfo> colum
     hasHeader_ = splitLine();
     if (!hasHeader_)
         return;
+    bool known = false;
     for (const std::string_view name : parts_) {
         int index = -1;
         for (size_t c = 0; c < columns_.size() && index < 0; ++c)
             if (equalsIgnoreCase(columns_[c].name, name))
                 index = static_cast<int>(c);
         columnAt_.push_back(index);
+        known |= index >= 0;
     }
+    // Rows under such a header would load with no values at all, and the next save would
+    // replace whatever the file held with empty rows.
+    if (!known)
+        throw TableFileError(line_, std::string(kNoKnownColumn));
 }
 
 bool TableTextReader::splitLine() {
@@ -197,6 +225,7 @@ bool TableTextReader::splitLine() {
         }
     }
     parts_.emplace_back(data + start, end - start);
+    ++line_;
     pos_ = end + 1;
     if (end < size && data[end] == '\r' && pos_ < size && data[pos_] == '\n')
         ++pos_;
@@ -206,15 +235,21 @@ bool TableTextReader::splitLine() {
 bool TableTextReader::next(std::vector<FieldValue>& values) {
     while (splitLine()) {
         if (parts_.size() > columnAt_.size()) {
-            skipped_ = true; // more values than the header has names
+            if (!firstSkipped_) // more values than the header has names
+                firstSkipped_ = line_;
             continue;
         }
         values.assign(columns_.size(), std::monostate{});
         for (size_t position = 0; position < parts_.size(); ++position) {
             const int column = columnAt_[position];
-            if (column >= 0 && !parts_[position].empty())
+            if (column < 0 || parts_[position].empty())
+                continue;
+            try {
                 values[static_cast<size_t>(column)] = parseValueText(
                     parts_[position], columns_[static_cast<size_t>(column)], formats_);
+            } catch (const TableFileError& e) {
+                throw TableFileError(line_, e.reason());
+            }
         }
         return true;
     }

@@ -22,13 +22,27 @@ namespace lw {
 // raised after every other line is in the table.
 inline constexpr std::string_view kInvalidStreamFormat = "Invalid stream format";
 
-// A load that failed: kInvalidStreamFormat, or a value that does not convert to its column's
-// type (the load stops there; the rows before that line stay in the table). Files that cannot
-// be opened, read or written raise std::filesystem::filesystem_error instead.
+// A load that failed: kInvalidStreamFormat (line: the first line skipped), a header that names
+// no column of the table (line 1: the file is not this table's, and nothing is read), or a
+// value that does not convert to its column's type (the load stops there; the rows before
+// that line stay in the table). what() is "line <n>: <reason>", or the reason alone for a value
+// converted outside a file (line 0). Files that cannot be opened, read or written raise
+// std::filesystem::filesystem_error instead.
 class TableFileError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    TableFileError(int line, const std::string& reason)
+        : std::runtime_error(line > 0 ? "line " + std::to_string(line) + ": " + reason : reason),
+          line_(line), reason_(reason) {}
+    int line() const { return line_; }
+    const std::string& reason() const { return reason_; }
+
+private:
+    int line_;
+    std::string reason_;
 };
+
+// The reason of a header that names no column of the table.
+inline constexpr std::string_view kNoKnownColumn = "the header line names no column of this table";
 
 // An in-memory table that may be closed (nullopt): a closed table saves nothing.
 template <class Row> using Table = std::optional<std::vector<Row>>;
@@ -37,8 +51,10 @@ template <class Row> using Table = std::optional<std::vector<Row>>;
 // a text become blanks: they would split the row when it is read back.
 void appendValueText(std::string& out, const FieldValue& value, const FieldInfo& column,
                      const Formats& f);
-// The value of a non-empty text; a text column keeps at most `width` characters. Throws
-// TableFileError when the text does not convert.
+// The value of a non-empty text; a text column keeps at most `width` characters (all when the
+// width is 0). Date-times and times are read in the formats' long time form and also in the
+// 24-hour and the 12-hour (AM/PM) forms, since the program that wrote the file may run in
+// another locale. Throws TableFileError (line 0) when the text does not convert.
 FieldValue parseValueText(std::string_view text, const FieldInfo& column, const Formats& f);
 
 // Splits a file's text into lines (CR, LF or CR LF end a line; a byte-order mark selects the
@@ -47,13 +63,15 @@ class TableTextReader {
 public:
     TableTextReader(std::string bytes, std::vector<FieldInfo> columns, const Formats& f);
 
-    // False when the text holds no line at all.
+    // False when the text holds no line at all. Throws TableFileError (kNoKnownColumn) when
+    // the first line names none of `columns`.
     bool hasHeader() const { return hasHeader_; }
     // The values of the next row by column, empty where the line has none; false at the end.
     // A line with more values than the header has names is skipped and remembered; a value
     // that does not convert throws TableFileError.
     bool next(std::vector<FieldValue>& values);
-    bool skippedLines() const { return skipped_; }
+    // The first line skipped for too many values; 0 when none was.
+    int firstSkippedLine() const { return firstSkipped_; }
 
 private:
     // Splits the next line at its tabs into parts_; false at the end of the text.
@@ -63,8 +81,9 @@ private:
     std::vector<FieldInfo> columns_;
     const Formats& formats_;
     size_t pos_ = 0;
+    int line_ = 0; // of the line split last, from 1
     bool hasHeader_ = false;
-    bool skipped_ = false;
+    int firstSkipped_ = 0;
     std::vector<int> columnAt_; // column index per header position, -1 when unused
     std::vector<std::string_view> parts_;
 };
@@ -115,8 +134,8 @@ bool readTableText(std::string bytes, std::vector<Row>& rows, std::span<const Ro
             if (!std::holds_alternative<std::monostate>(values[c]))
                 setRowField(row, fields[c].member, values[c]);
     }
-    if (reader.skippedLines())
-        throw TableFileError(std::string(kInvalidStreamFormat));
+    if (reader.firstSkippedLine())
+        throw TableFileError(reader.firstSkippedLine(), std::string(kInvalidStreamFormat));
     return true;
 }
 

@@ -35,7 +35,7 @@ int main(int argc, char** argv) {
     }
     const int rate = std::atoi(argv[2]);
     lw::RelayServer server(QString::fromLocal8Bit(argv[1]), nullptr);
-    if (!server.TCPInit(0, QHostAddress(QHostAddress::LocalHost)))
+    if (!server.TCPInit(0, QStringLiteral("127.0.0.1")))
         return 1;
     std::printf("%u\n", server.serverPort());
     std::fflush(stdout);

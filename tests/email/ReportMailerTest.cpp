@@ -22,12 +22,6 @@ namespace {
 
 const Formats kUS = Formats::enUS();
 
-class SetClock final : public Clock {
-public:
-    double now() const override { return t; }
-    double t = encodeDateTime({2026, 12, 9, 8, 0, 17}); // a Wednesday
-};
-
 class Hooks final : public ReportMailerHooks {
 public:
     bool mayMail() const override { return allowed; }
@@ -89,7 +83,7 @@ protected:
 
     QTemporaryDir dir;
     SmtpServer server{dir.path().toStdString() + "/smtp", SmtpServerOptions().refusing("nobody")};
-    SetClock clock;
+    ManualClock clock{encodeDateTime({2026, 12, 9, 8, 0, 17})}; // a Wednesday
     Hooks hooks;
     RecordingLog log;
     MailOutbox outbox;
@@ -135,13 +129,13 @@ TEST_F(ReportMailerTest, DueRowsGetTheReportAndOneSaveRecordsThem) {
 
     // A minute later nothing is due. The next morning a@ is due for today, and c@ for its 9:00
     // of yesterday, which no check saw; at 9:00 c@ is due for today.
-    clock.t += 1.0 / 1440;
+    clock.advanceSeconds(60);
     pass();
     EXPECT_EQ(recipients().size(), 2u);
-    clock.t += 1.0;
+    clock.advanceSeconds(86400);
     pass();
     EXPECT_EQ(recipients().size(), 4u);
-    clock.t += 1.0 / 24;
+    clock.advanceSeconds(3600);
     pass();
     EXPECT_EQ(recipients().size(), 5u);
     EXPECT_EQ(recipients().back(), "c@example.com");
@@ -160,7 +154,7 @@ TEST_F(ReportMailerTest, ServerDownLeavesLastSentAloneAndTheRowIsTriedAgain) {
     EXPECT_FALSE(std::filesystem::exists(emailFile()));
 
     hooks.settings.port = server.port();
-    clock.t += 1.0 / 1440;
+    clock.advanceSeconds(60);
     pass();
     EXPECT_EQ(recipients(), (std::vector<std::string>{"a@example.com", "b@example.com"}));
     EXPECT_EQ(saves, 1);

@@ -9,11 +9,9 @@
 #include <QTimer>
 
 #include "AtomicFile.h"
-#include "Clock.h"
+#include "SystemClock.h"
 #include "LiveUpdate.h"
-#include "PollFileLoader.h"
 #include "PollList.h"
-#include "Profile.h"
 #include "Receiver.h"
 #include "SerialPort.h"
 #include "SimProcess.h"
@@ -34,7 +32,10 @@ constexpr int kIdleMs = 200;
 // the live update, with the signal-test answer after an accepted reply.
 class Link final : public ReceiverListener {
 public:
-    explicit Link(std::vector<TankRecord> rows) : table(std::move(rows)) {
+    Link(std::vector<TankRecord> rows, const QString& device) : table(std::move(rows)) {
+        ComPortMap ports;
+        ports.map(kCom, device);
+        port.setPortMap(ports);
         port.setPortNumber(kCom);
         QObject::connect(&port, &SerialPort::dataReceived, [this](const QByteArray& bytes) {
             receiver.ApdComPort1TriggerAvail({reinterpret_cast<const uint8_t*>(bytes.constData()),
@@ -86,11 +87,7 @@ class SerialLink : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
-        qputenv("OSTREL_SETTINGS_DIR", dir.path().toLocal8Bit());
-        Profile(SettingsScope::Machine)
-            .WriteString("Ports", QStringLiteral("COM%1").arg(kCom), linkPath());
     }
-    void TearDown() override { qunsetenv("OSTREL_SETTINGS_DIR"); }
 
     std::string file(const char* name) const { return dir.filePath(name).toStdString(); }
     QString linkPath() const { return dir.filePath("ttyUnits"); }
@@ -122,9 +119,8 @@ TEST_F(SerialLink, ThePollListFileDrivesPollingAndRepliesReachTheRows) {
     SimProcess sim(simArgs({"--unit", "3:R200D:3,1003", "--unit", "12:R300S:9012", "--unit",
                             "255:R200S:8255", "--no-drift"}));
     ASSERT_EQ(sim.path(), linkPath().toStdString());
-    Link link(rows);
-    PollFileLoader loader(link.list, pollFile);
-    ASSERT_TRUE(loader.SetupPollModbus());
+    Link link(rows, linkPath());
+    ASSERT_TRUE(link.list.loadFile(pollFile.toStdString()));
     EXPECT_EQ(link.list.count(), 3);
     ASSERT_TRUE(link.port.open()) << link.port.errorString().toStdString();
 
@@ -149,7 +145,7 @@ TEST_F(SerialLink, ThePollListFileDrivesPollingAndRepliesReachTheRows) {
 TEST_F(SerialLink, AShortR300ReplyTeachesTheListAndTheNextRequestAsksForTheLongOne) {
     SimProcess sim(simArgs({"--unit", "1:R300T", "--no-drift"}));
     ASSERT_FALSE(sim.path().empty());
-    Link link({row("1"), row("1001"), row("2001")});
+    Link link({row("1"), row("1001"), row("2001")}, linkPath());
     link.list.load("1\r\n");
     ASSERT_TRUE(link.port.open());
 
@@ -172,7 +168,7 @@ TEST_F(SerialLink, AShortR300ReplyTeachesTheListAndTheNextRequestAsksForTheLongO
 TEST_F(SerialLink, ASignalTestReplyIsAnsweredOnTheWire) {
     SimProcess sim(simArgs({"--unit", "5:R200S:signal-test"}));
     ASSERT_FALSE(sim.path().empty());
-    Link link({row("5")});
+    Link link({row("5")}, linkPath());
     link.list.load("5");
     ASSERT_TRUE(link.port.open());
     link.poll();
@@ -181,7 +177,7 @@ TEST_F(SerialLink, ASignalTestReplyIsAnsweredOnTheWire) {
 }
 
 TEST_F(SerialLink, ADeviceThatVanishesMidReplyIsReopenedWhenItReturns) {
-    Link link({row("1")});
+    Link link({row("1")}, linkPath());
     link.list.load("1");
     QSignalSpy closed(&link.port, &SerialPort::portClosed);
     {
@@ -199,12 +195,12 @@ TEST_F(SerialLink, ADeviceThatVanishesMidReplyIsReopenedWhenItReturns) {
     }
     EXPECT_FALSE(link.port.isOpen());
     EXPECT_EQ(link.port.error(), SerialPort::ResourceError);
-    EXPECT_FALSE(SerialPort::isAvailable(kCom));
+    EXPECT_FALSE(link.port.isAvailable(kCom));
     EXPECT_FALSE(link.level("1"));
     ASSERT_TRUE(waitFor([&] { return link.receiver.RxCount() == 0; })); // the idle timer
 
     SimProcess again(simArgs({"--unit", "1:R200S:level=1234", "--no-drift"}, "second.log"));
-    ASSERT_TRUE(waitFor([&] { return SerialPort::isAvailable(kCom); }));
+    ASSERT_TRUE(waitFor([&] { return link.port.isAvailable(kCom); }));
     ASSERT_TRUE(link.port.open()) << link.port.errorString().toStdString();
     link.poll();
     ASSERT_TRUE(waitFor([&] { return link.level("1").has_value(); }));

@@ -70,7 +70,7 @@ TEST(IndyRx, ReportsTheConnectionAndReconnectsToARestartedService) {
         saved.write(bytesOf(taggedBlock(3)));
     }
     auto service = std::make_unique<RelayServer>(dir.path(), nullptr);
-    ASSERT_TRUE(service->TCPInit(0, kLoopback));
+    ASSERT_TRUE(service->TCPInit(0, kLoopback.toString()));
     const quint16 port = service->serverPort();
 
     IndyRx link(QStringLiteral("localhost"), port, kQuick);
@@ -103,7 +103,7 @@ TEST(IndyRx, ReportsTheConnectionAndReconnectsToARestartedService) {
                                            "Ostrel Service: Connection refused"}));
 
     service = std::make_unique<RelayServer>(dir.path(), nullptr);
-    ASSERT_TRUE(service->TCPInit(port, kLoopback));
+    ASSERT_TRUE(service->TCPInit(port, kLoopback.toString()));
     mark = rec.records.size();
     ASSERT_TRUE(rec.waitForLine("DATA 3", mark));
     const QStringList back = rec.lines(mark);
@@ -177,6 +177,37 @@ TEST(IndyRx, AConnectThatHangsTimesOutAndIsRetried) {
                                                   "Ostrel Service: Connect timed out.",
                                                   "Ostrel Service: Connecting to 127.0.0.1."}));
     ::close(listener);
+}
+
+// As the window creates it: 10 s to connect, 9 s after a failed attempt, 5 s after a loss.
+TEST(IndyRx, DefaultWaitsAreTenSecondsToConnectNineAfterAFailureFiveAfterALoss) {
+    // Timers of seconds may fire up to 5% late.
+    const auto within = [](int ms, int upTo) { return ms > upTo - 2000 && ms <= upTo * 21 / 20; };
+    QTcpServer probe;
+    ASSERT_TRUE(probe.listen(kLoopback, 0));
+    const quint16 port = probe.serverPort();
+    probe.close(); // refused from now on
+
+    IndyRx link(QStringLiteral("127.0.0.1"), port);
+    Recorder rec(link);
+    link.start();
+    EXPECT_PRED2(within, link.remainingWaitMs(), 10000);
+    ASSERT_TRUE(rec.waitForLine("Ostrel Service: Connection refused"));
+    EXPECT_PRED2(within, link.remainingWaitMs(), 9000);
+
+    QTemporaryDir dir;
+    auto service = std::make_unique<RelayServer>(dir.path(), nullptr);
+    ASSERT_TRUE(service->TCPInit(port, kLoopback.toString()));
+    IndyRx connected(QStringLiteral("127.0.0.1"), port);
+    Recorder seen(connected);
+    connected.start();
+    ASSERT_TRUE(seen.waitForLine("Ostrel Service: Connected."));
+    EXPECT_EQ(connected.remainingWaitMs(), -1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return service->clientCount() == 1; }, kWaitMs));
+    const size_t mark = seen.records.size();
+    service.reset(); // the service goes away
+    ASSERT_TRUE(seen.waitForLine("Ostrel Service: Disconnected.", mark));
+    EXPECT_PRED2(within, connected.remainingWaitMs(), 5000);
 }
 
 int main(int argc, char** argv) {

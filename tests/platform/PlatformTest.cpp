@@ -3,7 +3,8 @@
 #include <QDateTime>
 #include <QLocale>
 
-#include "Clock.h"
+#include "AtomicFile.h"
+#include "SystemClock.h"
 #include "DateTime.h"
 #include "LocaleFormats.h"
 #include "Paths.h"
@@ -41,4 +42,25 @@ TEST(LocaleFormats, EnglishAndGerman) {
     const Formats de = formatsFromLocale(QLocale(QLocale::German, QLocale::Germany));
     EXPECT_EQ(de.decimalSeparator, ',');
     EXPECT_EQ(formatTime(t, de), "14:05:09");
+}
+
+// Start-up removes what these names match, so nothing but the temporary pattern may match.
+TEST(AtomicFile, TemporaryNamesAreRecognisedAndNothingElse) {
+    EXPECT_EQ(atomicTempName("/x/LastData-12.bin", 4711, 3, 0),
+              std::filesystem::path("/x/.LastData-12.bin.tmp4711-3-0"));
+    const std::pair<const char*, std::optional<std::string>> cases[] = {
+        {".LastData-12.bin.tmp4711-3-0", "LastData-12.bin"},
+        {".LastData.txt.tmp1-0-99", "LastData.txt"},
+        {".a.tmp.b.tmp1-2-3", "a.tmp.b"},
+        {"LastData.txt", std::nullopt},
+        {"LastData.txt.tmp1-2-3", std::nullopt}, // not hidden
+        {".LastData.txt.tmp1-2", std::nullopt},
+        {".LastData.txt.tmp1-2-3-4", std::nullopt},
+        {".LastData.txt.tmp1-x-3", std::nullopt},
+        {".LastData.txt.tmp-2-3", std::nullopt},
+        {".tmp1-2-3", std::nullopt},
+        {".LastData.txt.swp", std::nullopt},
+    };
+    for (const auto& [name, target] : cases)
+        EXPECT_EQ(atomicTempTarget(name), target) << name;
 }

@@ -1,5 +1,5 @@
 // The serial port adapter on real pty pairs: the test holds the pty's master end, the adapter
-// opens the other end by COM number through the machine-wide [Ports] mapping.
+// opens the other end by COM number through the COM map it is given.
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,6 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "Profile.h"
 #include "SerialPort.h"
 #include "WaitFor.h"
 
@@ -70,16 +69,12 @@ class SerialPortTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(settingsDir.isValid());
-        qputenv("OSTREL_SETTINGS_DIR", settingsDir.path().toLocal8Bit());
     }
-    void TearDown() override { qunsetenv("OSTREL_SETTINGS_DIR"); }
 
-    void mapPort(int com, const QString& path) {
-        Profile(SettingsScope::Machine)
-            .WriteString("Ports", QStringLiteral("COM%1").arg(com), path);
-    }
+    void mapPort(int com, const QString& path) { ports.map(com, path); }
 
     QTemporaryDir settingsDir;
+    ComPortMap ports;
 };
 
 } // namespace
@@ -87,22 +82,25 @@ protected:
 TEST_F(SerialPortTest, ComNumbersMapToDevicesAndAvailability) {
     Pty pty;
     mapPort(2, pty.path());
-    EXPECT_EQ(SerialPort::devicePath(2), pty.path());
-    EXPECT_EQ(SerialPort::devicePath(3), "/dev/ttyS2");
-    EXPECT_EQ(SerialPort::devicePath(0), "");
-    EXPECT_TRUE(SerialPort::isAvailable(2));
+    EXPECT_EQ(ports.devicePath(2), pty.path());
+    EXPECT_EQ(ports.devicePath(3), "/dev/ttyS2");
+    EXPECT_EQ(ports.devicePath(0), "");
+    for (const auto& [key, n] : std::vector<std::pair<QString, std::optional<int>>>{
+             {"COM1", 1}, {"COM50", 50}, {"COM0", {}}, {"COM01", {}}, {"com1", {}}, {"COMx", {}}})
+        EXPECT_EQ(ComPortMap::comNumberOf(key), n) << key.toStdString();
 
     const QString dangling = settingsDir.filePath("gone");
     ASSERT_TRUE(QFile::link(settingsDir.filePath("nothing-here"), dangling));
     mapPort(4, dangling);
-    EXPECT_FALSE(SerialPort::isAvailable(4));
+    SerialPort port(ports);
+    EXPECT_TRUE(port.isAvailable(2));
+    EXPECT_FALSE(port.isAvailable(4));
     EXPECT_FALSE(SerialPort::isDeviceAvailable(settingsDir.filePath("missing")));
 
     // A device that the port itself holds open still counts as available.
-    SerialPort port;
     ASSERT_TRUE(port.setPortNumber(2));
     ASSERT_TRUE(port.open());
-    EXPECT_TRUE(SerialPort::isAvailable(2));
+    EXPECT_TRUE(port.isAvailable(2));
 }
 
 TEST_F(SerialPortTest, EveryParityReachesThePort) {
@@ -112,13 +110,13 @@ TEST_F(SerialPortTest, EveryParityReachesThePort) {
         {Parity::Space, QSerialPort::SpaceParity},
     };
     for (const auto& [parity, qt] : cases)
-        EXPECT_EQ(SerialPort::qtParity(parity), qt) << parityText(parity).toStdString();
+        EXPECT_EQ(SerialPort::qtParity(parity), qt) << static_cast<int>(parity);
 }
 
 TEST_F(SerialPortTest, DeliversEveryByteInOrderAndSendsBytes) {
     Pty pty;
     mapPort(1, pty.path());
-    SerialPort port;
+    SerialPort port(ports);
     QSignalSpy opened(&port, &SerialPort::portOpened);
     QByteArray received;
     QObject::connect(&port, &SerialPort::dataReceived,
@@ -157,7 +155,7 @@ TEST_F(SerialPortTest, LineSettingsApplyAtOpenAndAtOnceWhenOpen) {
     // those two are left to the device driver here.
     Pty pty;
     mapPort(1, pty.path());
-    SerialPort port;
+    SerialPort port(ports);
     ASSERT_TRUE(port.setLineSettings({19200, Parity::Even, 7, 2}));
     ASSERT_TRUE(port.open());
     termios t = pty.settings();
@@ -183,7 +181,7 @@ TEST_F(SerialPortTest, ANewNumberMovesAnOpenPort) {
     Pty second;
     mapPort(1, first.path());
     mapPort(2, second.path());
-    SerialPort port;
+    SerialPort port(ports);
     QSignalSpy opened(&port, &SerialPort::portOpened);
     QSignalSpy closed(&port, &SerialPort::portClosed);
     QByteArray received;
@@ -201,11 +199,19 @@ TEST_F(SerialPortTest, ANewNumberMovesAnOpenPort) {
     second.write("from two");
     ASSERT_TRUE(waitFor([&] { return received == "from two"; }));
 
+    // A new map that moves the device of an open port moves the port with it.
+    mapPort(2, first.path());
+    ASSERT_TRUE(port.setPortMap(ports));
+    EXPECT_TRUE(port.isOpen());
+    EXPECT_EQ(closed.count(), 2);
+    first.write("from one");
+    ASSERT_TRUE(waitFor([&] { return received == "from twofrom one"; }));
+
     // A closed port only takes the number; it opens when asked.
     port.close();
     ASSERT_TRUE(port.setPortNumber(1));
     EXPECT_FALSE(port.isOpen());
-    EXPECT_EQ(opened.count(), 2);
+    EXPECT_EQ(opened.count(), 3);
 }
 
 TEST_F(SerialPortTest, ADeviceThatGoesAwayLeavesThePortCleanlyClosed) {
@@ -215,7 +221,7 @@ TEST_F(SerialPortTest, ADeviceThatGoesAwayLeavesThePortCleanlyClosed) {
     auto pty = std::make_unique<Pty>();
     ASSERT_TRUE(QFile::link(pty->path(), device));
     mapPort(1, device);
-    SerialPort port;
+    SerialPort port(ports);
     QSignalSpy closed(&port, &SerialPort::portClosed);
     QSignalSpy errors(&port, &SerialPort::errorOccurred);
     ASSERT_TRUE(port.open());
@@ -229,7 +235,7 @@ TEST_F(SerialPortTest, ADeviceThatGoesAwayLeavesThePortCleanlyClosed) {
     ASSERT_EQ(errors.count(), 1);
     EXPECT_EQ(errors.at(0).at(0).value<SerialPort::Error>(), SerialPort::ResourceError);
 
-    EXPECT_FALSE(SerialPort::isAvailable(1));
+    EXPECT_FALSE(port.isAvailable(1));
     EXPECT_FALSE(port.open());
     EXPECT_EQ(port.error(), SerialPort::DeviceNotFoundError);
 

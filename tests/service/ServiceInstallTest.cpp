@@ -56,7 +56,8 @@ TEST_F(Install, InstallWritesAndEnablesTheUnitUninstallDisablesAndRemovesIt) {
     for (const char* line :
          {"Description=Provides Levelwatching for Ostrel Instruments gauges.",
           "Environment=OSTREL_HOME=/var/lib/ostrel", "Restart=on-failure",
-          "ExecStart=" LEVELWATCH_BIN_DIR "/OstrelService", "WantedBy=multi-user.target"})
+          "ExecStart=\"" LEVELWATCH_BIN_DIR "/OstrelService\"", "RestartPreventExitStatus=78",
+          "WantedBy=multi-user.target"})
         EXPECT_TRUE(hasLine(text, line)) << line;
     EXPECT_FALSE(std::filesystem::exists(file("LastData.txt"))) << "no service run on install";
 
@@ -64,6 +65,40 @@ TEST_F(Install, InstallWritesAndEnablesTheUnitUninstallDisablesAndRemovesIt) {
     EXPECT_EQ(output, "");
     EXPECT_EQ(callsMade(), "disable OstrelService1.service\ndaemon-reload\n");
     EXPECT_FALSE(std::filesystem::exists(unit));
+}
+
+// A path with a blank, '%' and '$' is one word to systemd, and none of it is expanded; one that
+// systemd cannot start is refused rather than installed.
+TEST_F(Install, AnExecutablePathWithBlanksAndSpecifiersIsQuoted) {
+    const auto installFrom = [&](const std::string& folderName) {
+        const std::filesystem::path folder = root / folderName;
+        std::filesystem::create_directories(folder);
+        const std::filesystem::path program = folder / "OstrelService";
+        std::filesystem::copy_file(LEVELWATCH_BIN_DIR "/OstrelService", program);
+        ChildProcess run({program.string(), "INSTALL", "SILENT"},
+                         {.env = {{"OSTREL_UNIT_DIR", units.string()},
+                                  {"OSTREL_SYSTEMCTL", systemctl.string()}}});
+        return run.waitExit(20000).value_or(-1);
+    };
+    EXPECT_EQ(installFrom("Ostrel \\\"x"), 1);
+    EXPECT_FALSE(std::filesystem::exists(unit));
+
+    ASSERT_EQ(installFrom("Ostrel 100% $HOME"), 0);
+    const std::string text = readWholeFile(unit.string());
+    const std::string expected =
+        "ExecStart=\"" + root.string() + "/Ostrel 100%% $HOME/OstrelService\"";
+    EXPECT_TRUE(hasLine(text, expected)) << text;
+
+    // Let systemd's own parser judge it where it is installed: it resolves the executable.
+    if (std::system("command -v systemd-analyze >/dev/null 2>&1") == 0) {
+        const std::string verify = "systemd-analyze verify --man=no '" + unit.string() + "' > '" +
+                                   (root / "verify").string() + "' 2>&1";
+        const int status = std::system(verify.c_str());
+        const std::string said = readWholeFile((root / "verify").string());
+        EXPECT_EQ(said.find("OstrelService1.service:"), std::string::npos) << said;
+        EXPECT_EQ(said.find("not executable"), std::string::npos) << said;
+        (void)status; // it may also speak of this machine's own units
+    }
 }
 
 TEST_F(Install, FailuresEndWithAnErrorAndSilentKeepsThemQuiet) {

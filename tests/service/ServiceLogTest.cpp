@@ -26,9 +26,8 @@ protected:
         std::filesystem::temp_directory_path() /
         ("servicelog-" + std::to_string(::getpid()) + "-" +
          ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    ServiceLog log{dir / kServiceLogFile, Formats::enUS(), [] {
-                       return encodeDateTime({2024, 3, 5, 14, 7, 9, 0});
-                   }};
+    const ManualClock clock{encodeDateTime({2024, 3, 5, 14, 7, 9, 0})};
+    ServiceLog log{dir / kServiceLogFile, Formats::enUS(), clock};
 };
 
 } // namespace

@@ -48,7 +48,6 @@ public:
 
 class FakeHooks final : public ServicePipelineHooks {
 public:
-    double now() const override { return clock; }
     void restartIdleTimer() override {}
     void stopIdleTimer() override {}
     bool answerSignalTest(const FrameBuffer&) override {
@@ -68,7 +67,6 @@ public:
         mails.push_back(args);
     }
 
-    double clock = encodeDateTime({2024, 3, 5, 10, 0, 0, 0});
     std::optional<TankTable> list;
     std::vector<std::string> events;
     std::vector<std::vector<uint8_t>> forwarded;
@@ -105,7 +103,7 @@ protected:
     }
     // Seconds later by the injected clock; the receive timeout has passed meanwhile.
     void later(double seconds) {
-        hooks.clock += seconds / 86400.0;
+        clock.advanceSeconds(seconds);
         pipeline.Timer2Timer();
     }
     std::filesystem::path history(uint32_t id) const {
@@ -113,7 +111,7 @@ protected:
     }
     TankTable savedTable() const {
         TankTable t;
-        loadTankTable(t, dir / "LastData.txt", Formats::enUS());
+        loadTankTable(t, dir / "LastData.txt", Formats::enUS(), TankIds::Whole);
         return t;
     }
 
@@ -121,10 +119,11 @@ protected:
         std::filesystem::temp_directory_path() /
         ("pipeline-" + std::to_string(::getpid()) + "-" +
          ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    ManualClock clock{encodeDateTime({2024, 3, 5, 10, 0, 0, 0})};
     RecordingLog log;
     FakeHooks hooks;
     LearnedTypeTable learned;
-    ServicePipeline pipeline{dir, Formats::enUS(), log, hooks, learned};
+    ServicePipeline pipeline{dir, Formats::enUS(), clock, log, hooks, learned};
 };
 
 } // namespace
@@ -144,14 +143,14 @@ TEST_F(Pipeline, AcceptedFrameIsStampedSavedAndRelayedThenStored) {
     EXPECT_EQ(saved, std::string(hooks.forwarded[0].begin(), hooks.forwarded[0].end()));
     FrameBuffer rx;
     std::memcpy(rx.block(), saved.data(), kBufferSize);
-    EXPECT_EQ(blockTime(rx), hooks.clock);
+    EXPECT_EQ(blockTime(rx), clock.now());
     EXPECT_TRUE(log.has("Testing Wireless Signal Strength.", 1));
 
     const TankTable table = savedTable();
     ASSERT_EQ(table.size(), 2);
     EXPECT_EQ(table[0].ID, "65539");
     EXPECT_EQ(table[0].Level, 250.0);
-    EXPECT_EQ(table[0].DateTime, hooks.clock); // the time of its history row
+    EXPECT_EQ(table[0].DateTime, clock.now()); // the time of its history row
     EXPECT_FALSE(table[0].DispType);           // learned by polling only
     EXPECT_EQ(table[1].ID, "70000");
     EXPECT_EQ(countLines(history(65539)), 2); // header and one row
@@ -188,7 +187,7 @@ TEST_F(Pipeline, FrameFailingItsCheckIsLoggedAndGoesNowhere) {
         for (size_t i = 0; i < errors.size(); ++i) {
             std::string expected = c.expected[i].text;
             if (expected == "DATE=")
-                expected += formatDateTime(hooks.clock, Formats::enUS());
+                expected += formatDateTime(clock.now(), Formats::enUS());
             EXPECT_EQ(errors[i].text, expected);
             EXPECT_EQ(errors[i].level, c.expected[i].level) << expected;
         }
@@ -206,7 +205,7 @@ TEST_F(Pipeline, FrameFailingItsCheckIsLoggedAndGoesNowhere) {
 
 TEST_F(Pipeline, UnchangedTankGetsAHistoryRowOnlyAfter58Seconds) {
     receive(r200(5));
-    const double first = hooks.clock;
+    const double first = clock.now();
     later(30);
     receive(r200(5));
     EXPECT_EQ(countLines(history(5)), 2);
@@ -215,7 +214,7 @@ TEST_F(Pipeline, UnchangedTankGetsAHistoryRowOnlyAfter58Seconds) {
     later(29); // 59 s after the last row
     receive(r200(5));
     EXPECT_EQ(countLines(history(5)), 3);
-    EXPECT_EQ(savedTable()[0].DateTime, hooks.clock);
+    EXPECT_EQ(savedTable()[0].DateTime, clock.now());
 
     later(1); // a change writes at once
     receive(r200(5, 1240));
@@ -227,7 +226,7 @@ TEST_F(Pipeline, RowDateTimeFromAnEarlierRunTimesTheNextHistoryRow) {
     kept.ID = "5";
     kept.Level = 123.4;
     kept.Volume = 500;
-    kept.DateTime = hooks.clock - 10.0 / 86400;
+    kept.DateTime = clock.now() - 10.0 / 86400;
     saveTankTable(TankTable({kept}), dir / "LastData.txt", Formats::enUS());
     pipeline.loadLastData();
     receive(r200(5)); // alarms are new to the row: that alone writes a row
@@ -353,6 +352,53 @@ TEST_F(Pipeline, LastDataFileAtStartUp) {
     EXPECT_EQ(table[1].ID, "5");
 }
 
+TEST_F(Pipeline, HeaderlessOrIdlessRowsAreNotCarriedForward) {
+    // Without its header the first row would name the columns and the others load empty: the
+    // file is kept aside and the table starts empty.
+    const std::string headerless = "7\t\t0\t1.5\r\n8\t\t0\t2.5\r\n9\t\t0\t3.5\r\n";
+    std::ofstream(dir / "LastData.txt", std::ios::trunc) << headerless;
+    pipeline.loadLastData();
+    EXPECT_EQ(readFile(dir / "LastData.txt.damaged"), headerless);
+    EXPECT_TRUE(log.has("ERROR: LastData.txt: line 1: the header line names no column of this table", 0));
+    EXPECT_EQ(pipeline.LastData().size(), 0);
+
+    // Rows with no ID can never match a tank.
+    std::ofstream(dir / "LastData.txt", std::ios::trunc)
+        << "ID\tLevel\r\n\t1\r\n7\t1.5\r\n\t\r\n";
+    ServicePipeline restarted{dir, Formats::enUS(), clock, log, hooks, learned};
+    restarted.loadLastData();
+    EXPECT_TRUE(log.has("LastData.txt: 2 rows without an ID dropped.", 0));
+    ASSERT_EQ(restarted.LastData().size(), 1);
+    EXPECT_EQ(restarted.LastData()[0].ID, "7");
+}
+
+TEST_F(Pipeline, SixDigitTankIdsSurviveARestart) {
+    const auto r300 = [](uint8_t address, uint32_t id, uint32_t level) {
+        UnitValues u;
+        u.address = address;
+        u.dispType = 16;
+        u.tanks = {TankValues{.id = id, .level = level}};
+        return buildReply(u, 24);
+    };
+    pipeline.loadLastData();
+    receive(r300(1, 123456, 1000));
+    later(2);
+    receive(r300(2, 12345, 2000));
+    later(2);
+
+    ServicePipeline restarted{dir, Formats::enUS(), clock, log, hooks, learned};
+    restarted.loadLastData();
+    restarted.ApdComPort1TriggerAvail(r300(1, 123456, 1100));
+    restarted.Timer2Timer();
+    restarted.ApdComPort1TriggerAvail(r300(2, 12345, 2100));
+    const TankTable table = savedTable();
+    ASSERT_EQ(table.size(), 2);
+    EXPECT_EQ(table[0].ID, "123456");
+    EXPECT_EQ(table[0].Level, 11);
+    EXPECT_EQ(table[1].ID, "12345");
+    EXPECT_EQ(table[1].Level, 21);
+}
+
 TEST_F(Pipeline, FailedSavesAreLoggedAndReceptionGoesOn) {
     // A folder where the files should be: neither can be replaced.
     std::filesystem::create_directories(dir / "LastData.txt");
@@ -371,4 +417,21 @@ TEST_F(Pipeline, FailedSavesAreLoggedAndReceptionGoesOn) {
         std::count_if(errors.begin(), errors.end(),
                       [](const std::string& e) { return e.starts_with("ERROR: LastData-5.bin"); }),
         2);
+}
+
+TEST_F(Pipeline, StaleTemporaryFilesOfOurOwnAreRemoved) {
+    const std::vector<std::string> ours{".LastData-3.bin.tmp999-0-0", ".LastData.txt.tmp1-2-3"};
+    // The monitor's files may be in the middle of a save; other names are not ours at all.
+    const std::vector<std::string> others{".LiveData.txt.tmp5-0-0", ".Email.txt.tmp5-1-0",
+                                          "LastData.txt.tmp1-2-3", ".LastData-3.bin.swp"};
+    for (const auto& name : ours)
+        std::ofstream(dir / name) << "x";
+    for (const auto& name : others)
+        std::ofstream(dir / name) << "x";
+    pipeline.removeStaleTempFiles();
+    for (const auto& name : ours)
+        EXPECT_FALSE(std::filesystem::exists(dir / name)) << name;
+    for (const auto& name : others)
+        EXPECT_TRUE(std::filesystem::exists(dir / name)) << name;
+    EXPECT_TRUE(log.has("Removed 2 stale temporary files.", 1));
 }

@@ -75,6 +75,13 @@ protected:
         }
         std::filesystem::rename(temp, settingsDir / "machine.ini");
     }
+    // The machine-wide settings as an administrator wrote them, faults and all.
+    void writeSettingsText(const std::string& text) {
+        const auto temp = settingsDir / "machine.ini.new";
+        std::ofstream(temp, std::ios::binary) << text;
+        std::filesystem::rename(temp, settingsDir / "machine.ini");
+    }
+    std::string settingsPath() const { return (settingsDir / "machine.ini").string(); }
     std::string settingsText() const {
         return readWholeFile((settingsDir / "machine.ini").string());
     }
@@ -115,6 +122,19 @@ protected:
         EXPECT_EQ(service->waitExit(20000), 0);
         EXPECT_TRUE(logHas("Service Stop"));
         EXPECT_TRUE(logHas("Service Execute Terminated."));
+    }
+
+    // `OstrelService <args>` run to its end with the test's folders; its exit code, with
+    // standard output and error in `output`.
+    int runService(const std::string& args, std::string& output) const {
+        const std::string out = (root / "run.out").string();
+        const std::string command = "OSTREL_HOME='" + home.string() + "' OSTREL_SETTINGS_DIR='" +
+                                    settingsDir.string() + "' " LEVELWATCH_BIN_DIR
+                                    "/OstrelService " +
+                                    args + " > '" + out + "' 2>&1";
+        const int status = std::system(command.c_str());
+        output = readWholeFile(out);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
     std::string log() const { return readWholeFile(file("OstrelServiceLog.txt")); }

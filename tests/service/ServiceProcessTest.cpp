@@ -302,3 +302,103 @@ TEST_F(ServiceTest, ReadOnlyProgramFolderLogsTheFailedSavesAndKeepsTheTable) {
     EXPECT_FALSE(fs::exists(file("LastData-1.bin")));
     stopService();
 }
+
+TEST_F(ServiceTest, SettingsItCannotReadStopTheStartAndAreNotTakenAtAReload) {
+    // A quote left open swallows every section after it: with defaults the service would poll
+    // another port and relay on every address.
+    const std::string broken = "[Ports]\nCOM1=" + linkPath(1) + "\n[STMP]\nHost=\"smtp\n" +
+                               "[TCPPortInfo]\nPortNumber=" + std::to_string(tcpPort) + "\n";
+    const std::string fault = "ERROR: Settings " + settingsPath() +
+                              " line 4: a double quote is not closed on this line";
+    writeSettingsText(broken);
+    std::string output;
+    EXPECT_EQ(runService("", output), 78);
+    EXPECT_NE(output.find(fault), std::string::npos) << output;
+    EXPECT_TRUE(logHas(fault)) << log();
+    EXPECT_EQ(runService("SETTINGS", output), 78);
+    EXPECT_EQ(output.rfind("ERROR: " + fault.substr(16), 0), 0u) << output;
+
+    // Running: a broken version with the reload flag is not taken, and the flag stays.
+    writeSettings();
+    EXPECT_EQ(runService("SETTINGS", output), 0) << output;
+    EXPECT_NE(output.find("[TCPPortInfo] PortNumber = " + std::to_string(tcpPort) + " (file)"),
+              std::string::npos)
+        << output;
+    writeFile("OstrelServicePoll.txt", "1\r\n");
+    startSim({"--unit", "1:R200S"});
+    startService();
+    ASSERT_TRUE(waitFile("LastData-1.bin"));
+    writeSettingsText("ServiceChange=1\n[ComPortInfo]\nComNumber=2\n" + broken);
+    ASSERT_TRUE(waitLog(fault)) << log();
+    std::filesystem::remove(file("LastData-1.bin"));
+    EXPECT_TRUE(waitFile("LastData-1.bin")) << "still polling COM1";
+    EXPECT_NE(settingsText().find("ServiceChange=1"), std::string::npos);
+    EXPECT_FALSE(logHas("Settings Changed"));
+    stopService();
+}
+
+TEST_F(ServiceTest, ServiceChangeOtherThanOneIsLeftAlone) {
+    writeSettings({{"Debug", {{"Debug", "2"}}}, {"General", {{"ServiceChange", "2"}}}});
+    startService();
+    ASSERT_TRUE(waitUntil([&] {
+        const std::string text = log();
+        size_t ticks = 0;
+        for (size_t at = text.find(" PollModbusTimer-Done"); at != std::string::npos;
+             at = text.find(" PollModbusTimer-Done", at + 1))
+            ++ticks;
+        return ticks >= 3;
+    }));
+    EXPECT_NE(settingsText().find("ServiceChange=2"), std::string::npos);
+    EXPECT_FALSE(logHas("PollModbusTimer-ServiceChange"));
+    EXPECT_FALSE(logHas("Settings Changed"));
+    stopService();
+}
+
+namespace {
+
+// A connection to `ip`:`port`, or -1 when refused.
+int connectTo(const char* ip, int port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<uint16_t>(port));
+    ::inet_pton(AF_INET, ip, &a.sin_addr);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0)
+        return fd;
+    ::close(fd);
+    return -1;
+}
+
+} // namespace
+
+TEST_F(ServiceTest, RelayListensOnlyWhereBindAddressSaysAndSendsStatusUpToStatusLevel) {
+    const std::string port = std::to_string(tcpPort);
+    writeSettings({{"TCPPortInfo",
+                    {{"PortNumber", port}, {"BindAddress", "localhost"}, {"StatusLevel", "1"}}}});
+    startService();
+    int fd = -1;
+    ASSERT_TRUE(waitUntil([&] { return (fd = connectTo("127.0.0.1", tcpPort)) >= 0; }));
+    EXPECT_EQ(connectTo("127.0.0.2", tcpPort), -1) << "listens beyond the loopback address";
+    // The catch-up's lines are level 1: the client hears of its own connection.
+    std::string received;
+    char buf[kBufferSize];
+    while (received.find("New Client Connected.123") == std::string::npos) {
+        pollfd p{fd, POLLIN, 0};
+        ASSERT_GT(::poll(&p, 1, 20000), 0) << received;
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        ASSERT_GT(n, 0);
+        received.append(buf, static_cast<size_t>(n));
+    }
+    EXPECT_EQ(received.rfind("Service:", 0), 0u);
+    ::close(fd);
+    stopService();
+
+    // A name that resolves to nothing: no relay at all rather than one on every address.
+    writeSettings({{"TCPPortInfo", {{"PortNumber", port}, {"BindAddress", "no-such-host.invalid"}}}});
+    startService();
+    ASSERT_TRUE(waitLog("Could not TCPPort" + port + "."));
+    EXPECT_TRUE(logHas("ERROR: TCPPort " + port + ": BindAddress"));
+    EXPECT_EQ(connectTo("127.0.0.1", tcpPort), -1);
+    EXPECT_TRUE(service->running());
+    stopService();
+}

@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 
 #include "Settings.h"
+#include "SettingsReport.h"
 
 using namespace lw;
 
@@ -161,4 +162,32 @@ TEST_F(SettingsTest, WritersUseTheStoredLayout) {
                              "[STMP]\nAuth=SASL\n"})
         EXPECT_TRUE(machineText.contains(part)) << part << "\n" << machineText.toStdString();
     EXPECT_TRUE(stored("user.ini").contains("[Properities]\nShowHistInput1=1\n"));
+}
+
+TEST_F(SettingsTest, ReportShowsEveryServiceSettingItsSourceAndWhatIsUnknown) {
+    QFile f(dir.filePath("machine.ini"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("[ComPortInfo]\nComNumber=3\nBaud=96OO\nParity=odd\nbaud=1200\n"
+            "[STMP]\nPassword=secret\n[Ports]\nCOM1=/dev/ttyUSB0\n[Colour]\nSky=blue\n");
+    f.close();
+    const QStringList report = machineSettingsReport(Profile(SettingsScope::Machine));
+    for (const QString& line : {
+             "Settings file: " + dir.filePath("machine.ini"),
+             QStringLiteral("[General] ServiceChange = 0 (default)"),
+             QStringLiteral("[ComPortInfo] ComNumber = 3 (file)"),
+             QStringLiteral("[ComPortInfo] Baud = 9600 (default: the file's \"96OO\" is not a "
+                            "number)"),
+             QStringLiteral("[ComPortInfo] Parity = None (file: \"odd\" is none of the names "
+                            "(they are case-sensitive))"),
+             QStringLiteral("[STMP] Password = ******** (file)"),
+             QStringLiteral("[TCPPortInfo] PortNumber = 6000 (default)"),
+             QStringLiteral("[Ports] COM1 = /dev/ttyUSB0 (file)"),
+             QStringLiteral("[Ports] COM3 = /dev/ttyS2 (default)"),
+             QStringLiteral("Unknown key [ComPortInfo] baud (names are case-sensitive: Baud?)"),
+             QStringLiteral("Unknown section [Colour]: Sky"),
+         })
+        EXPECT_TRUE(report.contains(line)) << line.toStdString() << "\n"
+                                           << report.join('\n').toStdString();
+    EXPECT_FALSE(report.join('\n').contains("secret"));
+    EXPECT_FALSE(report.join('\n').contains("ERROR"));
 }

@@ -156,6 +156,66 @@ TEST_F(TableFileTest, TextsAreCutToTheColumnWidth) {
     EXPECT_EQ(rows[0].ID, "12345");
     EXPECT_EQ(rows[0].TankName, "A tank name of thirt");
     EXPECT_EQ(rows[1].TankName, "ÄÖÜ tank with umlaut"); // characters, not bytes
+
+    // The collector's own table keeps the whole ID the units report.
+    TankTable whole;
+    loadTankTable(whole, dir / "in.txt", Formats::enUS(), TankIds::Whole);
+    EXPECT_EQ(whole[0].ID, "123456");
+}
+
+TEST_F(TableFileTest, HeaderThatNamesNoColumnIsNoTableOfOurs) {
+    TankTable table({fullTank()});
+    writeFile(dir / "in.txt", "7\t\t0\t1.5\r\n8\t\t0\t2.5\r\n");
+    try {
+        loadTankTable(table, dir / "in.txt", Formats::enUS());
+        ADD_FAILURE() << "loaded";
+    } catch (const TableFileError& e) {
+        EXPECT_EQ(e.line(), 1);
+        EXPECT_EQ(e.reason(), kNoKnownColumn);
+    }
+    EXPECT_EQ(table.size(), 0);
+}
+
+// The monitor and the service may run in different locales: each reads what the other wrote.
+TEST_F(TableFileTest, DateTimesReadInTwelveAndTwentyFourHourFormsWhateverTheLocale) {
+    Formats dotted = Formats::commaDecimal();
+    dotted.longTimeFormat = "HH:mm:ss";
+    dotted.timeSeparator = '.';
+    Formats german = Formats::commaDecimal();
+    german.amText = "vorm.";
+    german.pmText = "nachm.";
+    const double afternoon = encodeDateTime({2026, 12, 9, 14, 5, 9});
+    const double afterMidnight = encodeDateTime({2026, 12, 9, 0, 5, 9});
+    const struct {
+        const char* reader;
+        const Formats& f;
+        const char* text;
+        double value;
+    } cases[] = {
+        {"en-US", Formats::enUS(), "12/9/2026 2:05:09 PM", afternoon},
+        {"en-US", Formats::enUS(), "12/9/2026 14:05:09", afternoon},
+        {"en-US", Formats::enUS(), "12/9/2026 00:05:09", afterMidnight},
+        {"24-hour", german, "12/9/2026 14:05:09", afternoon},
+        {"24-hour", german, "12/9/2026 2:05:09 PM", afternoon},
+        {"24-hour", german, "12/9/2026 12:05:09 AM", afterMidnight},
+        {"24-hour", german, "12/9/2026 2:05:09 nachm.", afternoon},
+        {"dotted", dotted, "12/9/2026 14.05.09", afternoon},
+        {"dotted", dotted, "12/9/2026 2:05:09 pm", afternoon},
+    };
+    for (const auto& c : cases) {
+        const auto [rows, error] = loadTanks(std::string("ID\tDateTime\n1\t") + c.text + "\n", c.f);
+        ASSERT_EQ(error, "") << c.reader << ": " << c.text;
+        EXPECT_EQ(rows.at(0).DateTime, c.value) << c.reader << ": " << c.text;
+    }
+    const auto [rows, error] = loadTanks("ID\tDateTime\n1\t12/9/2026 14:05:09 PM\n");
+    EXPECT_EQ(error, "line 2: '12/9/2026 14:05:09 PM' is not a valid date and time");
+
+    // The schedule's time of day too.
+    writeFile(dir / "Email.txt", "Email\tDataType\tTime\r\na@b.c\t1\t2:05:09 PM\r\n");
+    Table<ScheduleRow> schedule;
+    loadSchedule(schedule, dir / "Email.txt", german);
+    ASSERT_EQ(schedule->size(), 1u);
+    EXPECT_NEAR(*schedule->at(0).Time, 14.0 / 24 + 5.0 / 1440 + 9.0 / 86400, 1e-9);
 }
 
 TEST_F(TableFileTest, NoValueCanBreakTheFile) {
@@ -180,7 +240,7 @@ TEST_F(TableFileTest, NoValueCanBreakTheFile) {
 TEST_F(TableFileTest, LineWithTooManyValuesFailsAfterTheOthersAreIn) {
     const std::string header = "ID\tTankName\tStatus\n";
     const auto [rows, error] = loadTanks(header + "1\tA\t0\n2\tB\t0\textra\n3\tC\t0\n");
-    EXPECT_EQ(error, "Invalid stream format");
+    EXPECT_EQ(error, "line 3: Invalid stream format");
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0].ID, "1");
     EXPECT_EQ(rows[1].ID, "3");
@@ -190,7 +250,7 @@ TEST_F(TableFileTest, LineWithTooManyValuesFailsAfterTheOthersAreIn) {
     std::string text = readFile(dir / "full.txt");
     text.insert(text.size() - 2, "\tX");
     const auto [rows26, error26] = loadTanks(text + "13\r\n");
-    EXPECT_EQ(error26, "Invalid stream format");
+    EXPECT_EQ(error26, "line 2: Invalid stream format");
     ASSERT_EQ(rows26.size(), 1u);
     EXPECT_EQ(rows26[0].ID, "13");
 }
@@ -202,18 +262,18 @@ TEST_F(TableFileTest, ConversionErrorStopsTheLoadKeepingEarlierRows) {
         const char* error; // empty: converts
     } cases[] = {
         {"12", "Status", ""},
-        {"1x", "Status", "'1x' is not a valid integer value"},
+        {"1x", "Status", "line 3: '1x' is not a valid integer value"},
         {"1.5", "Level", ""},
-        {"1,5", "Level", "'1,5' is not a valid floating point value"},
+        {"1,5", "Level", "line 3: '1,5' is not a valid floating point value"},
         {"f", "Alarm1", ""},
         {"FaLs", "Alarm1", ""},
         {"TRUE", "Alarm1", ""},
         {"t", "Alarm1", ""},
-        {"falsey", "Alarm1", "'falsey' is not a valid boolean value"},
-        {"yes", "Alarm1", "'yes' is not a valid boolean value"},
+        {"falsey", "Alarm1", "line 3: 'falsey' is not a valid boolean value"},
+        {"yes", "Alarm1", "line 3: 'yes' is not a valid boolean value"},
         {"12/9/2026", "DateTime", ""},
         {"12/9/2026 2:05:09 PM", "DateTime", ""},
-        {"9.12.2026", "DateTime", "'9.12.2026' is not a valid date and time"},
+        {"9.12.2026", "DateTime", "line 3: '9.12.2026' is not a valid date and time"},
     };
     for (const Case& c : cases) {
         const auto [rows, error] =

@@ -1,3 +1,4 @@
+#include "AppendFile.h"
 #include "AtomicFile.h"
 
 #include <atomic>
@@ -12,15 +13,6 @@ namespace {
 
 std::error_code lastError() {
     return {errno, std::generic_category()};
-}
-
-// A hidden name beside the file that no other writer uses at the same moment (process, counter,
-// attempt), so that folder listings by name never pick up a file being written.
-std::filesystem::path tempName(const std::filesystem::path& file, int attempt) {
-    static std::atomic<unsigned> counter{0};
-    return file.parent_path() /
-           ("." + file.filename().string() + ".tmp" + std::to_string(::getpid()) + '-' +
-            std::to_string(counter++) + '-' + std::to_string(attempt));
 }
 
 bool writeAll(int fd, std::string_view bytes) {
@@ -40,10 +32,11 @@ bool writeAll(int fd, std::string_view bytes) {
 
 std::error_code replaceFileAtomically(const std::filesystem::path& file, std::string_view bytes,
                                       Durability durability) {
+    static std::atomic<unsigned> counter{0};
     std::filesystem::path temp;
     int fd = -1;
     for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-        temp = tempName(file, attempt);
+        temp = atomicTempName(file, static_cast<unsigned>(::getpid()), counter++, attempt);
         fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST)
             return lastError();
@@ -66,6 +59,14 @@ std::error_code replaceFileAtomically(const std::filesystem::path& file, std::st
     if (!ok)
         ::unlink(temp.c_str());
     return error;
+}
+
+bool appendToFile(const std::filesystem::path& file, std::string_view bytes) {
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return false;
+    const bool written = writeAll(fd, bytes);
+    return ::close(fd) == 0 && written;
 }
 
 } // namespace lw

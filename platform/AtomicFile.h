@@ -1,7 +1,10 @@
 #pragma once
 // Whole-file replacement that a concurrent reader or a crash never sees half done.
 
+#include <cstdint>
 #include <filesystem>
+#include <optional>
+#include <string>
 #include <string_view>
 #include <system_error>
 
@@ -23,5 +26,15 @@ enum class Durability {
 // then left as it was.
 std::error_code replaceFileAtomically(const std::filesystem::path& file, std::string_view bytes,
                                       Durability durability = Durability::Flushed);
+
+// The temporary file of a replacement, hidden beside `file` and named so that no other writer
+// uses it at the same moment: "." + file name + ".tmp" + process ID + "-" + counter + "-" +
+// attempt. Folder listings by name never pick it up as the file itself.
+std::filesystem::path atomicTempName(const std::filesystem::path& file, unsigned processId,
+                                     unsigned counter, int attempt);
+
+// The file name that a temporary file of that pattern was to replace; empty for any other name.
+// A process killed between writing and renaming leaves such files behind.
+std::optional<std::string> atomicTempTarget(std::string_view tempFileName);
 
 } // namespace lw
