@@ -168,7 +168,7 @@ TEST_F(SettingsTest, ReportShowsEveryServiceSettingItsSourceAndWhatIsUnknown) {
     QFile f(dir.filePath("machine.ini"));
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write("[ComPortInfo]\nComNumber=3\nBaud=96OO\nParity=odd\nbaud=1200\n"
-            "[STMP]\nPassword=secret\n[Ports]\nCOM1=/dev/ttyUSB0\n[Colour]\nSky=blue\n");
+            "[STMP]\nPassword=secret\nSecurity=SSL\n[Ports]\nCOM1=/dev/ttyUSB0\n[Colour]\nSky=blue\n");
     f.close();
     const QStringList report = machineSettingsReport(Profile(SettingsScope::Machine));
     for (const QString& line : {
@@ -180,6 +180,8 @@ TEST_F(SettingsTest, ReportShowsEveryServiceSettingItsSourceAndWhatIsUnknown) {
              QStringLiteral("[ComPortInfo] Parity = None (file: \"odd\" is none of the names "
                             "(they are case-sensitive))"),
              QStringLiteral("[STMP] Password = ******** (file)"),
+             QStringLiteral("[STMP] Security = SSL (file: not None, STARTTLS or TLS, so no mail is "
+                            "sent)"),
              QStringLiteral("[TCPPortInfo] PortNumber = 6000 (default)"),
              QStringLiteral("[Ports] COM1 = /dev/ttyUSB0 (file)"),
              QStringLiteral("[Ports] COM3 = /dev/ttyS2 (default)"),
