@@ -34,12 +34,14 @@ OstrelService1::OstrelService1(ServiceLog& log, const Formats& formats, const Cl
                                QObject* parent)
     : QObject(parent), log_(log), formats_(formats), clock_(clock),
       Profile1_(SettingsScope::Machine), settings_(readServiceSettings(Profile1_)),
+      smtp_(readSmtpSettings(Profile1_)),
       pollFile_(programFile(kPollListFileName)),
       IdTCPServer1_(programFolder(), [this](const QString& text, int level) { Log(text, level); }),
       pipeline_(folderPath(), formats, clock, log, *this, PollTanks_),
       LiveData_(fileIn(kLiveDataFile), formats, log),
       mail_(
-          log, formats, clock, [this]() -> const TankTable& { return tankList(); },
+          log, formats, clock, [this] { return mailSettings(); },
+          [this]() -> const TankTable& { return tankList(); },
           [this]() -> const TankTable& { return LiveData_.loaded(); }, pipeline_.LastData()) {
     // Log lines may come from other threads; status blocks leave from the relay's own.
     log_.setObserver([this](const std::string& line, int level) {
@@ -97,10 +99,9 @@ void OstrelService1::ServiceCreate() {
     mail_.startTimer();
 }
 
-bool OstrelService1::refreshSettings() {
+bool OstrelService1::settingsReadable() {
     const std::optional<SettingsFault> fault = Profile1_.check();
     if (!fault) {
-        settings_ = readServiceSettings(Profile1_);
         settingsFault_.clear();
         return true;
     }
@@ -109,6 +110,19 @@ bool OstrelService1::refreshSettings() {
         Log(line, 0);
     settingsFault_ = line;
     return false;
+}
+
+bool OstrelService1::refreshSettings() {
+    if (!settingsReadable())
+        return false;
+    settings_ = readServiceSettings(Profile1_);
+    return true;
+}
+
+SmtpSettings OstrelService1::mailSettings() {
+    if (settingsReadable())
+        smtp_ = readSmtpSettings(Profile1_);
+    return smtp_;
 }
 
 void OstrelService1::TCPInit() {

@@ -53,6 +53,11 @@ private:
     // The machine-wide settings read again, unless the file cannot be read as meant: then they
     // stay as they are and the fault is logged, once per fault. True when read.
     bool refreshSettings();
+    // Whether the machine-wide settings file reads as meant; a fault is logged once.
+    bool settingsReadable();
+    // The mail settings, read afresh before every mail; while the file cannot be read as meant,
+    // the last good ones.
+    SmtpSettings mailSettings();
     void PollModbusTimer();
     void pollNext();
     void SetupPollModbus();
@@ -73,6 +78,7 @@ private:
     Profile Profile1_;
     ServiceSettings settings_;
     QString settingsFault_; // the fault line logged last, so it is logged once
+    SmtpSettings smtp_;
     PollList PollTanks_;
     FileWatch pollFile_;
     QString pollFileProblem_; // the last poll list fault logged, so it is logged once

@@ -5,7 +5,6 @@
 #include "LiveReport.h"
 #include "Paths.h"
 #include "ScheduleRow.h"
-#include "Settings.h"
 #include "TankTableFile.h"
 
 namespace lw {
@@ -27,11 +26,11 @@ QString programFileOf(std::string_view name) {
 } // namespace
 
 ServiceMail::ServiceMail(LogSink& log, const Formats& formats, const Clock& clock,
-                         TankList tankList, LoadedTankList loadedTankList,
+                         MailSettings settings, TankList tankList, LoadedTankList loadedTankList,
                          const TankTable& LastData, QObject* parent)
-    : QObject(parent), log_(log), formats_(formats), tankList_(std::move(tankList)),
-      loadedTankList_(std::move(loadedTankList)), LastData_(LastData),
-      profile_(SettingsScope::Machine),
+    : QObject(parent), log_(log), formats_(formats), settings_(std::move(settings)),
+      tankList_(std::move(tankList)), loadedTankList_(std::move(loadedTankList)),
+      LastData_(LastData),
       mailer_(*this, outbox_, clock, formats, programFileOf(kEmailFile), &log) {
     EmailTimer_.setInterval(emailIntervalMs());
     connect(&EmailTimer_, &QTimer::timeout, &mailer_, &ReportMailer::EmailTimerTimer);
@@ -44,7 +43,7 @@ void ServiceMail::SendAlarmEmail(const AlarmEmailArgs& args, std::string_view er
 SmtpSettings ServiceMail::mailSettings() {
     log_.Log("SendEmail.", 5);
     log_.Log("SMTPInit.", 5);
-    return readSmtpSettings(profile_);
+    return settings_();
 }
 
 void ServiceMail::passStarting() {

@@ -1,9 +1,8 @@
 #pragma once
 // The collector's mail: the schedule "Email.txt" in the program folder, checked by EmailTimer
 // once a minute, and the alarm report of the receive pipeline, both through the report mailer
-// and its mail thread. The mail settings are read afresh from the machine-wide store before
-// every mail; the tank list and names come from "LiveData.txt", the values from the
-// collector's own table.
+// and its mail thread. The mail settings are asked for before every mail; the tank list and
+// names come from "LiveData.txt", the values from the collector's own table.
 
 #include <QObject>
 #include <QTimer>
@@ -15,7 +14,6 @@
 #include "Formats.h"
 #include "LogSink.h"
 #include "MailOutbox.h"
-#include "Profile.h"
 #include "ReportMailer.h"
 #include "TankTable.h"
 
@@ -29,9 +27,11 @@ public:
     using TankList = std::function<const TankTable&()>;
     // The tank list as it stands after the last load, whole or not.
     using LoadedTankList = std::function<const TankTable&()>;
+    // The mail settings as they stand in the machine-wide store.
+    using MailSettings = std::function<SmtpSettings()>;
 
-    ServiceMail(LogSink& log, const Formats& formats, const Clock& clock, TankList tankList,
-                LoadedTankList loadedTankList, const TankTable& LastData,
+    ServiceMail(LogSink& log, const Formats& formats, const Clock& clock, MailSettings settings,
+                TankList tankList, LoadedTankList loadedTankList, const TankTable& LastData,
                 QObject* parent = nullptr);
 
     // Start-up: the schedule from "Email.txt" when it exists.
@@ -58,10 +58,10 @@ private:
 
     LogSink& log_;
     Formats formats_;
+    MailSettings settings_;
     TankList tankList_;
     LoadedTankList loadedTankList_;
     const TankTable& LastData_;
-    Profile profile_;
     MailOutbox outbox_;
     ReportMailer mailer_;
     QTimer EmailTimer_;

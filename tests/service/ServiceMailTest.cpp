@@ -170,6 +170,18 @@ TEST_F(ServiceMailTest, RefusedLogonIsLoggedWithoutThePasswordAndRetried) {
     EXPECT_EQ(readWholeFile(file("Email.txt")), schedule); // LastSent untouched, nothing saved
     EXPECT_TRUE(server.messages().empty());
 
+    // A settings file gone bad does not switch the mail off: the last good settings stay.
+    // (A quote left open before the sections makes a plain reader see every default, so no
+    // host at all.)
+    const std::string good = settingsText();
+    std::ofstream(settingsDir / "machine.ini", std::ios::binary) << "Note=\"open\n" << good;
+    ASSERT_TRUE(waitLog("ERROR: Settings ")) << log();
+    const size_t tries = count(log(), " ERROR: Send email to a@example.com: ");
+    ASSERT_TRUE(waitUntil(
+        [&] { return count(log(), " ERROR: Send email to a@example.com: ") >= tries + 2; }));
+    EXPECT_EQ(readWholeFile(file("Email.txt")), schedule);
+    EXPECT_FALSE(logHas("Send email to a@example.com."));
+
     // Mail settings are read before every mail: the right password takes at the next pass.
     Settings right;
     right["STMP"] = {{"Auth", "Default"}, {"Username", "ops"}, {"Password", "right-pw"}};
