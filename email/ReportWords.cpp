@@ -5,6 +5,7 @@
 namespace lw {
 namespace {
 
+// &, <, > and " as character references, so that a value (a tank name) cannot add markup.
 void appendEscaped(std::string& out, std::string_view text) {
     for (const char c : text) {
         switch (c) {
@@ -35,13 +36,6 @@ std::string_view reportStatusWord(int32_t status) {
     if (status >= 0 && status < static_cast<int32_t>(kWords.size()))
         return kWords[static_cast<size_t>(status)];
     return "Unkown";
-}
-
-std::string htmlEscaped(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    appendEscaped(out, text);
-    return out;
 }
 
 namespace reporthtml {

@@ -15,9 +15,6 @@ inline std::string_view alarmWord(bool on) {
     return on ? "On" : "Off";
 }
 
-// The text with &, <, >, and " as character references, so a tank name cannot add markup.
-std::string htmlEscaped(std::string_view text);
-
 namespace reporthtml {
 inline constexpr std::string_view kBodyStart = "<HTML><HEAD></HEAD><BODY>";
 inline constexpr std::string_view kTableStart =
