@@ -37,7 +37,7 @@ public:
     bool answerSignalTest(const FrameBuffer&) override { return false; }
     void forward(std::span<const uint8_t, kBufferSize>) override {}
     const TankTable& tankList() override { return list; }
-    void SendAlarmEmail(const AlarmEmailArgs&) override {}
+    void SendAlarmEmail(const AlarmEmailArgs&, std::string_view) override {}
 
     TankTable list;
 };

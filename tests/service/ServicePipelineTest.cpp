@@ -65,7 +65,9 @@ public:
             throw std::runtime_error("no tank list");
         return *list;
     }
-    void SendAlarmEmail(const AlarmEmailArgs& args) override { mails.push_back(args); }
+    void SendAlarmEmail(const AlarmEmailArgs& args, std::string_view) override {
+        mails.push_back(args);
+    }
 
     std::optional<TankTable> list;
     std::vector<std::string> events;

@@ -87,9 +87,11 @@ protected:
     // whom folder permissions do not stop).
     void startService(std::vector<std::string> runAs = {}) {
         runAs.push_back(LEVELWATCH_BIN_DIR "/OstrelService");
-        service = std::make_unique<ChildProcess>(
-            std::move(runAs), ChildOptions{.env = {{"OSTREL_HOME", home.string()},
-                                                   {"OSTREL_SETTINGS_DIR", settingsDir.string()}}});
+        std::map<std::string, std::string> env = serviceEnv;
+        env["OSTREL_HOME"] = home.string();
+        env["OSTREL_SETTINGS_DIR"] = settingsDir.string();
+        service = std::make_unique<ChildProcess>(std::move(runAs),
+                                                 ChildOptions{.env = env});
     }
     // SIGTERM; the service must end cleanly with its closing lines.
     void stopService() {
@@ -128,6 +130,7 @@ protected:
     // The relay's port: the service is handed one that nothing else is given while it runs.
     const ReservedPort relayPort;
     const int tcpPort = relayPort.number();
+    std::map<std::string, std::string> serviceEnv; // more environment for the service
     std::vector<std::unique_ptr<SimProcess>> sims;
     std::unique_ptr<ChildProcess> service;
 };
