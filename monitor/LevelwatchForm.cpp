@@ -28,6 +28,7 @@
 #include "TankEntry.h"
 #include "TankTableFile.h"
 #include "TrendPanel.h"
+#include "WindowMail.h"
 
 namespace lw {
 namespace {
@@ -130,6 +131,22 @@ LevelwatchForm::LevelwatchForm(const MonitorEnvironment& environment, QWidget* p
         const Profile machine(SettingsScope::Machine);
         SMTP_ = readSmtpSettings(machine);
     }
+    mail_ = env_.mail;
+    if (!mail_) {
+        ownMail_ = std::make_unique<WindowMail>(
+            *env_.clock, formats_, model_->LiveData(),
+            WindowMail::Window{
+                .ownsPort = [this] { return link_->ComActive() == 1; },
+                .settings = [this] { return SMTP_; },
+                .status = [this](const QString& text) { UpdateStatus(text); },
+                .detail = [this](const QString& text) { detail_->addLine(text); },
+                .tellOperator =
+                    [this](const QString& text) {
+                        env_.dialogs->message(this, windowTitle(), text);
+                    },
+            });
+        mail_ = ownMail_.get();
+    }
     loadLiveData();
     applyDisplayFlags();
     SetupPollModbus();
@@ -138,8 +155,9 @@ LevelwatchForm::LevelwatchForm(const MonitorEnvironment& environment, QWidget* p
 }
 
 LevelwatchForm::~LevelwatchForm() {
-    // The link and the port go before the windows they report to.
+    // The link, the port and the mail go before the windows they report to.
     link_.reset();
+    ownMail_.reset();
 }
 
 void LevelwatchForm::readUserSettings() {
@@ -255,8 +273,8 @@ void LevelwatchForm::SetupPollModbus() {
 }
 
 void LevelwatchForm::EmailTimerTimer() {
-    if (link_->ComActive() == 1 && env_.mail)
-        env_.mail->EmailTimerTimer(model_->LiveData());
+    if (link_->ComActive() == 1)
+        mail_->EmailTimerTimer();
 }
 
 void LevelwatchForm::applyCommSetup(bool linkSettingsChanged) {
@@ -442,15 +460,8 @@ void LevelwatchForm::historyRow(const TankRecord& row, uint32_t tankId, bool cha
 }
 
 void LevelwatchForm::sendAlarmEmail(const AlarmEmailArgs& args) {
-    if (link_->ComActive() != 1)
-        return;
-    if (env_.mail) {
-        env_.mail->SendAlarmEmail(args);
-        return;
-    }
-    // An operator who counts on alarm mail must not take silence for it.
-    detail_->addLine(QString::fromLatin1(kNoAlarmMail));
-    UpdateStatus(QString::fromLatin1(kNoAlarmMail));
+    if (link_->ComActive() == 1)
+        mail_->SendAlarmEmail(args);
 }
 
 void LevelwatchForm::statusText(const std::string& text) {

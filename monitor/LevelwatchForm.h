@@ -34,13 +34,14 @@ class MonitorLink;
 class MonitorMail;
 class NewTankForm;
 class TrendPanel;
+class WindowMail;
 struct MainMenus;
 
 // What the window is given rather than takes from the process, so tests can replace it.
 struct MonitorEnvironment {
     const Clock* clock = nullptr;
     Dialogs* dialogs = nullptr;
-    MonitorMail* mail = nullptr; // none: alarm changes are reported as not mailed
+    MonitorMail* mail = nullptr; // none: the window's own, through the mail server
     // The regional formats: read at start and once more at the first change of the regional
     // settings while the program runs.
     std::function<Formats()> regionalFormats;
@@ -50,7 +51,6 @@ struct MonitorEnvironment {
 inline constexpr char kMainCaption[] = "Ostrel Levelwatch";
 inline constexpr char kManualFile[] = "470-471 Levelwatch Software_v2.02.1.pdf";
 inline constexpr char kNotAvailableYet[] = "%1 is not available yet.";
-inline constexpr char kNoAlarmMail[] = "Alarm Email not sent: this program has no mail.";
 
 class LevelwatchForm : public QMainWindow, private LiveUpdateHooks {
     Q_OBJECT
@@ -75,6 +75,10 @@ public:
     const Formats& formats() const { return formats_; }
     // The mail settings as read at start-up; the e-mail setup window keeps them.
     SmtpSettings& SMTP() { return SMTP_; }
+    MonitorMail& mail() const { return *mail_; }
+    // The window's own mail, with the schedule the setup window edits; none when the
+    // environment brought its own.
+    WindowMail* windowMail() const { return ownMail_.get(); }
 
     // The status line: a text stays for 10 seconds unless a newer one replaces it.
     void UpdateStatus(const QString& text);
@@ -146,6 +150,8 @@ private:
     SmtpSettings SMTP_;
 
     std::unique_ptr<LiveDataModel> model_;
+    std::unique_ptr<WindowMail> ownMail_;
+    MonitorMail* mail_ = nullptr;
     std::unique_ptr<MonitorLink> link_;
     std::unique_ptr<MainMenus> menus_;
     QSplitter* splitter_;

@@ -250,19 +250,6 @@ TEST_F(MonitorTest, OnlyTheOwnerOfThePortMailsAlarmChangesAndWritesHistory) {
     EXPECT_EQ(mail.passes, 1);
 }
 
-TEST_F(MonitorTest, WithoutMailAnAlarmChangeSaysItWasNotMailed) {
-    writeUser(kNoService);
-    writeLiveData({"7\tSeven\t1"});
-    MonitorEnvironment env = environment();
-    env.mail = nullptr;
-    window = std::make_unique<LevelwatchForm>(env);
-    window->link().setComActive(1);
-    window->NewTankData(FrameBuffer::fromBytes(sim::buildReply(r200(7, 1234), 24)), 24,
-                        FrameSource::Serial);
-    EXPECT_TRUE(window->detail().text().contains("Alarm Email not sent"));
-    window->EmailTimerTimer(); // and no crash without mail
-}
-
 TEST_F(MonitorTest, ALearnedDisplayTypeLeavesTheServicesPollListAlone) {
     writeUser(kNoService);
     writeLiveData({"7\tSeven\t1", "8\tEight\t1"});

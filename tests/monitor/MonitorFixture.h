@@ -51,7 +51,7 @@ public:
     std::vector<AlarmEmailArgs> alarms;
     int passes = 0;
     void SendAlarmEmail(const AlarmEmailArgs& args) override { alarms.push_back(args); }
-    void EmailTimerTimer(const TankTable&) override { ++passes; }
+    void EmailTimerTimer() override { ++passes; }
 };
 
 using Ini = std::map<QString, std::map<QString, QString>>;
