@@ -22,6 +22,16 @@ Formats historyFormats(const Formats& f) {
     return h;
 }
 
+std::string historyFileName(double date, std::string_view tankText, const Formats& f) {
+    Formats name = f;
+    name.shortDateFormat = "yyyyMMMdd";
+    std::string text = formatDate(date, name);
+    text += '-';
+    text += tankText;
+    text += ".txt";
+    return text;
+}
+
 bool monitorHistoryDue(double lastSave, bool change, double now) {
     return change || now > lastSave + kHistoryInterval;
 }
@@ -33,12 +43,10 @@ bool serviceHistoryDue(const std::optional<double>& rowDateTime, bool change, bo
 
 HistoryFile::HistoryFile(std::filesystem::path folder, Formats formats)
     : folder_(std::move(folder)), formats_(std::move(formats)),
-      timeFormats_(historyFormats(formats_)), nameFormats_(formats_) {
-    nameFormats_.shortDateFormat = "yyyyMMMdd";
-}
+      timeFormats_(historyFormats(formats_)) {}
 
 std::filesystem::path HistoryFile::path(uint32_t tankId, double now) const {
-    return folder_ / (formatDate(now, nameFormats_) + '-' + std::to_string(tankId) + ".txt");
+    return folder_ / historyFileName(now, std::to_string(tankId), formats_);
 }
 
 bool HistoryFile::append(const TankRecord& row, uint32_t tankId, bool isInterface,

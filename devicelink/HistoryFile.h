@@ -28,6 +28,11 @@ inline constexpr double kHistoryInterval = 58'000.0 / kMsPerDay;
 // `f`; readers load the column with them too.
 Formats historyFormats(const Formats& f);
 
+// The name of a tank's history file of a day: the date as "yyyyMMMdd" with the locale's month
+// abbreviation, "-", the tank text, ".txt" (2026Dec09-12.txt). Writers pass the ID as a whole
+// number; readers pass the text they were given, so "007" names no file of tank 7.
+std::string historyFileName(double date, std::string_view tankText, const Formats& f);
+
 // The monitor's rule: a row is due on a change, or when `now` is later than the tank's last
 // row plus 58 s.
 bool monitorHistoryDue(double lastSave, bool change, double now);
@@ -57,7 +62,6 @@ private:
     std::filesystem::path folder_;
     Formats formats_;                              // value texts
     Formats timeFormats_;                          // the time column
-    Formats nameFormats_;                          // the date part of the file name
     std::unordered_map<uint32_t, double> LastSave; // zero (never) for tanks not yet written
 };
 

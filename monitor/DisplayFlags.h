@@ -11,22 +11,9 @@
 
 #include "LiveGridRules.h"
 #include "Settings.h"
+#include "TrendData.h"
 
 namespace lw {
-
-// The trend chart's series, which follow their grid columns.
-enum class TrendSeries : uint8_t {
-    Level,
-    Volume,
-    Temperature,
-    LevelBelow,
-    VolumeBelow,
-    LevelAbove,
-    VolumeAbove,
-    Input1,
-    Input2
-};
-inline constexpr int kTrendSeriesCount = 9;
 
 struct ColumnToggle {
     std::string_view item;    // the menu item's own name, for diagnostics

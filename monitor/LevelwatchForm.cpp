@@ -14,6 +14,7 @@
 #include "AboutBox.h"
 #include "DetailForm.h"
 #include "Dialogs.h"
+#include "HistReport1.h"
 #include "LiveDataModel.h"
 #include "LiveDataReport.h"
 #include "LiveGrid.h"
@@ -21,9 +22,12 @@
 #include "MainMenus.h"
 #include "MonitorLink.h"
 #include "MonitorMail.h"
+#include "MonthlyReport1.h"
 #include "NewTankForm.h"
 #include "Paths.h"
 #include "PollList.h"
+#include "ReportData.h"
+#include "SelectCol.h"
 #include "SerialPort.h"
 #include "TankEntry.h"
 #include "TankTableFile.h"
@@ -85,6 +89,10 @@ LevelwatchForm::LevelwatchForm(const MonitorEnvironment& environment, QWidget* p
     detail_ = new DetailForm(this);
     about_ = new AboutBox(this);
     newTank_ = new NewTankForm(this);
+    selectCol_ = new SelectColForm(this);
+    histReport_ = new HistReport(*env_.dialogs, *selectCol_, *env_.clock, this);
+    monthlyReport_ = new MonthlyReport(*env_.dialogs, *selectCol_, *env_.clock, this);
+    trend_->setFormats(formats_);
 
     Timer3_.setInterval(kStatusClearMs);
     connect(&Timer3_, &QTimer::timeout, this, &LevelwatchForm::Timer3Timer);
@@ -105,6 +113,7 @@ LevelwatchForm::LevelwatchForm(const MonitorEnvironment& environment, QWidget* p
             &LevelwatchForm::SetupPollModbus);
     connect(grid_, &LiveGrid::focusedRowChanged, this, &LevelwatchForm::focusedRowChanged);
     connect(grid_, &LiveGrid::resized, this, [this] { placementTimer_.start(); });
+    connect(trend_, &TrendPanel::loadFailed, this, &LevelwatchForm::chartLoadFailed);
 
     const MainMenus& m = *menus_;
     connect(m.Print, &QAction::triggered, this, &LevelwatchForm::PrintButtonClick);
@@ -149,6 +158,7 @@ LevelwatchForm::LevelwatchForm(const MonitorEnvironment& environment, QWidget* p
     }
     loadLiveData();
     applyDisplayFlags();
+    trend_->LoadChart();
     SetupPollModbus();
     Timer3_.start();
     EmailTimer_.start();
@@ -246,6 +256,8 @@ void LevelwatchForm::TrendClick(bool shown) {
     flags_.ShowTrend = shown;
     menus_->Trend->setChecked(shown);
     trend_->setVisible(shown);
+    if (shown)
+        trend_->LoadChart();
 }
 
 void LevelwatchForm::UpdateStatus(const QString& text) {
@@ -341,15 +353,37 @@ void LevelwatchForm::DetailMenuClick() {
 }
 
 void LevelwatchForm::HistReportClick() {
-    notAvailableYet(QStringLiteral("The historical report"));
+    openReport(*histReport_);
 }
 
 void LevelwatchForm::MonthlyReportClick() {
-    notAvailableYet(QStringLiteral("The monthly report"));
+    openReport(*monthlyReport_);
+}
+
+void LevelwatchForm::openReport(ReportWindow& report) {
+    // The trend's date, the grid's tanks, and the focused tank as its history files name it;
+    // no tank is preselected when the grid is empty or the focused ID is no whole number.
+    QStringList tanks;
+    for (const TankRecord& row : model_->LiveData().rows())
+        tanks << QString::fromStdString(row.ID.value_or(""));
+    QString tank;
+    const int focused = grid_->focusedRow();
+    if (focused >= 0 && focused < model_->rowCount())
+        if (const auto text = historyTankText(model_->LiveData()[focused].ID.value_or("")))
+            tank = QString::fromStdString(*text);
+    report.setFormats(formats_);
+    report.open(trend_->date(), tanks, tank);
 }
 
 void LevelwatchForm::PrintTrendClick() {
-    notAvailableYet(QStringLiteral("Printing the trend"));
+    trend_->PrintTrend(*env_.dialogs, this);
+}
+
+void LevelwatchForm::chartLoadFailed(const QString& error, bool again) {
+    // Tried every second until it loads: the status line each time, the Detail window once.
+    UpdateStatus(error);
+    if (!again)
+        detail_->addLine(error);
 }
 
 void LevelwatchForm::PortSetupClick() {
@@ -432,6 +466,7 @@ void LevelwatchForm::regionalSettingsChanged() {
     formats_ = env_.regionalFormats();
     model_->setFormats(formats_);
     link_->setFormats(formats_);
+    trend_->setFormats(formats_);
     liveUpdate_.reset();
     history_.reset();
 }

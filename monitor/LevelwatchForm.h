@@ -28,11 +28,15 @@ namespace lw {
 class AboutBox;
 class DetailForm;
 class Dialogs;
+class HistReport;
 class LiveDataModel;
 class LiveGrid;
 class MonitorLink;
 class MonitorMail;
+class MonthlyReport;
 class NewTankForm;
+class ReportWindow;
+class SelectColForm;
 class TrendPanel;
 class WindowMail;
 struct MainMenus;
@@ -70,6 +74,9 @@ public:
     DetailForm& detail() const { return *detail_; }
     MonitorLink& link() const { return *link_; }
     NewTankForm& newTankForm() const { return *newTank_; }
+    HistReport& histReport() const { return *histReport_; }
+    MonthlyReport& monthlyReport() const { return *monthlyReport_; }
+    SelectColForm& selectCol() const { return *selectCol_; }
     const MainMenus& menus() const { return *menus_; }
     const DisplayFlags& displayFlags() const { return flags_; }
     const Formats& formats() const { return formats_; }
@@ -107,10 +114,10 @@ public:
     void TrendClick(bool shown);
     // A column toggle of the View menu (by its position in menu order) was pressed.
     void columnToggleClick(int toggle, bool shown);
-    // The reports, the trend's printout and the setup windows: not in this version yet.
     void HistReportClick();
     void MonthlyReportClick();
     void PrintTrendClick();
+    // The setup windows: not in this version yet.
     void PortSetupClick(); // then applyCommSetup after OK
     void SMTPSetupClick();
 
@@ -132,6 +139,8 @@ private:
     void writePlacement();
     void regionalSettingsChanged();
     void notAvailableYet(const QString& what);
+    void openReport(ReportWindow& report);
+    void chartLoadFailed(const QString& error, bool again);
 
     // LiveUpdateHooks
     bool editorOpen() const override;
@@ -161,6 +170,9 @@ private:
     DetailForm* detail_;
     AboutBox* about_;
     NewTankForm* newTank_;
+    SelectColForm* selectCol_;
+    HistReport* histReport_;
+    MonthlyReport* monthlyReport_;
 
     std::optional<LiveUpdate> liveUpdate_;
     std::optional<HistoryFile> history_;

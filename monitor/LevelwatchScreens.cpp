@@ -1,6 +1,7 @@
 // levelwatch-screens OUTDIR: renders the operator's windows with the demo plant's data into PNG
 // files for review. Runs offscreen in a temporary program and settings folder; the frames go
-// through the same path as frames the service relays.
+// through the same path as frames the service relays, and the reports and the trend read a
+// month of history written by the history writer.
 
 #include <QApplication>
 #include <QDialog>
@@ -11,18 +12,24 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <cmath>
 #include <fstream>
 #include <iostream>
 
+#include "DateTime.h"
 #include "DetailForm.h"
 #include "Dialogs.h"
 #include "FrameBuilder.h"
+#include "HistReport1.h"
+#include "HistoryFile.h"
 #include "LevelwatchForm.h"
 #include "LiveGrid.h"
 #include "LocaleFormats.h"
 #include "MonitorLink.h"
+#include "MonthlyReport1.h"
 #include "NewTankForm.h"
 #include "Plant.h"
+#include "SelectCol.h"
 #include "SystemClock.h"
 #include "TrendPanel.h"
 #include "UnitConfig.h"
@@ -91,6 +98,33 @@ void feedPlant(lw::LevelwatchForm& window, const std::vector<lw::sim::UnitConfig
     }
 }
 
+// The month so far of an interface tank: a row a minute on the days before, and today a busy
+// day, a row every 5 seconds until now; the level fills and empties, the nights are frosty.
+void writeHistoryMonth(const QString& folder, uint32_t tank, double now, const lw::Formats& f) {
+    const lw::HistoryFile history(QFile::encodeName(folder).toStdString(), f);
+    const lw::CivilTime today = lw::decodeDateTime(now);
+    const double first = lw::encodeDateTime({today.year, today.month, 1});
+    const double kSecond = 1.0 / 86400;
+    for (double t = first; t < now;) {
+        const bool busy = lw::dayNumber(t) == lw::dayNumber(now);
+        const double day = std::floor(t);
+        const double phase = (t - day) * 2 * M_PI;
+        lw::TankRecord r;
+        r.Status = 0;
+        r.Level = std::round((62 + 25 * std::sin(phase * 2 + day) + (t - first) * 0.4) * 100) / 100;
+        r.Volume = std::round(*r.Level * 41.5);
+        r.Temperature = std::round(4 - 7 * std::cos(phase) + std::fmod(day, 5));
+        r.Input1 = std::round(12 + 8 * std::sin(phase * 3));
+        r.Input2 = std::round(4 + 4 * std::cos(phase));
+        r.LevelBelow = std::round(*r.Level * 35) / 100;
+        r.VolumeBelow = std::round(*r.LevelBelow * 41.5);
+        r.LevelAbove = std::round((*r.Level - *r.LevelBelow) * 100) / 100;
+        r.VolumeAbove = std::round(*r.LevelAbove * 41.5);
+        history.append(r, tank, true, t);
+        t += (busy ? 5 : 60) * kSecond;
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -129,6 +163,7 @@ int main(int argc, char** argv) {
     env.clock = &clock;
     env.dialogs = &dialogs;
     env.regionalFormats = [] { return lw::formatsFromLocale(QLocale::system()); };
+    writeHistoryMonth(home.path(), 3, clock.now(), env.regionalFormats());
     lw::LevelwatchForm window(env);
     window.show();
     settle(300);
@@ -136,6 +171,7 @@ int main(int argc, char** argv) {
         feedPlant(window, units, plant, clock.now());
     window.grid().selectRow(3);
     window.grid().setFocus();
+    window.trend().LoadChart();
 
     bool ok = save(window, QStringLiteral("main-window"));
     window.TrendClick(false);
@@ -151,5 +187,21 @@ int main(int argc, char** argv) {
     window.AboutClick();
     dialogs.nextName = QStringLiteral("print-preview");
     window.PrintButtonClick();
+
+    dialogs.nextName = QStringLiteral("history-report");
+    window.HistReportClick();
+    dialogs.nextName = QStringLiteral("history-print-preview");
+    window.histReport().PrintClick();
+    dialogs.nextName = QStringLiteral("monthly-report");
+    window.MonthlyReportClick();
+    dialogs.nextName = QStringLiteral("monthly-print-preview");
+    window.monthlyReport().PrintClick();
+    window.selectCol().setFirstCaption(QStringLiteral("Date/Time"));
+    window.selectCol().setStates(window.histReport().flags());
+    window.selectCol().show();
+    ok &= save(window.selectCol(), QStringLiteral("select-columns"));
+    window.selectCol().hide();
+    dialogs.nextName = QStringLiteral("trend-print-preview");
+    window.PrintTrendClick();
     return ok && dialogs.ok ? 0 : 1;
 }
