@@ -65,7 +65,8 @@ struct MonthLoad {
 };
 
 // Days 1 to 31 of `date`'s month (any day of it), the days the month has; a day without a
-// file is left out.
+// file is left out. The files are read on several threads; the result is the same as reading
+// them one after the other.
 MonthLoad loadMonth(const std::filesystem::path& folder, double date, std::string_view tankText,
                     const Formats& f);
 

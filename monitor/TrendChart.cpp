@@ -6,6 +6,7 @@
 #include <QLineSeries>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QValueAxis>
 #include <algorithm>
 #include <cmath>
@@ -21,8 +22,9 @@ const QString kLeftTitle = QStringLiteral("Volume / Level");
 const QString kRightTitle = QStringLiteral("Temperature / Inputs");
 const QString kZoomExtents = QStringLiteral("Zoom Extents");
 constexpr int kTitlePixels = 13;
-constexpr qreal kMarkerSize = 2;
+constexpr int kMarkerSize = 2; // pixels
 constexpr int kPenWidth = 1;
+constexpr int kPixelsPerSlice = 2;
 constexpr double kValuePad = 0.05;
 constexpr double kLonelyPointMs = 30 * 60 * 1000.0; // the span around a day with one time
 
@@ -34,15 +36,34 @@ QColor colourOf(const TrendSeriesInfo& info) {
     return QColor(static_cast<QRgb>(info.colour));
 }
 
+// The point marker as an image, which the chart copies to each point: drawing thousands of
+// small ellipses as paths is what makes a busy chart slow.
+QImage marker(const TrendSeriesInfo& info) {
+    QImage image(kMarkerSize, kMarkerSize, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setPen(Qt::NoPen);
+    p.setBrush(colourOf(info));
+    if (info.circleMarker) {
+        p.setRenderHint(QPainter::Antialiasing);
+        p.drawEllipse(QRectF(0, 0, kMarkerSize, kMarkerSize));
+    } else {
+        p.drawRect(QRect(0, 0, kMarkerSize, kMarkerSize));
+    }
+    return image;
+}
+
 QLineSeries* makeSeries(const TrendSeriesInfo& info, QObject* parent) {
     auto* s = new QLineSeries(parent);
     s->setName(QString::fromLatin1(info.title.data(), static_cast<qsizetype>(info.title.size())));
     QPen pen(colourOf(info));
     pen.setWidth(kPenWidth);
+    pen.setCosmetic(true);
     s->setPen(pen);
     s->setColor(colourOf(info));
-    s->setPointsVisible(true);
     s->setMarkerSize(kMarkerSize);
+    s->setLightMarker(marker(info));
+    s->setPointsVisible(true);
     return s;
 }
 
@@ -147,9 +168,15 @@ void TrendChart::zoomExtents() {
         first -= kLonelyPointMs;
         last += kLonelyPointMs;
     }
+    // The series are emptied while the three axes change, so that the chart lays them out once,
+    // in their new range.
+    rethinning_ = true;
+    for (QLineSeries* s : series_)
+        s->clear();
     x_->setRange(QDateTime::fromMSecsSinceEpoch(std::llround(first)),
                  QDateTime::fromMSecsSinceEpoch(std::llround(last)));
     fitValueAxes();
+    rethinning_ = false;
     rethin();
 }
 
@@ -186,7 +213,9 @@ void TrendChart::rethin() {
     rethinning_ = true;
     const double from = static_cast<double>(x_->min().toMSecsSinceEpoch());
     const double to = static_cast<double>(x_->max().toMSecsSinceEpoch());
-    const int width = std::max(1, static_cast<int>(chart_->plotArea().width()));
+    // The lowest and highest point of every two pixels: a line of one pixel looks the same, and
+    // the chart lays out and draws about one point per pixel.
+    const int width = std::max(1, static_cast<int>(chart_->plotArea().width()) / kPixelsPerSlice);
     for (size_t i = 0; i < series_.size(); ++i) {
         if (series_[i]->isVisible())
             series_[i]->replace(toQt(thinPoints(points_[i], from, to, width)));

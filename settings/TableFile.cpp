@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <charconv>
+#include <cstring>
 #include <fstream>
 
 #include "Ascii.h"
@@ -254,6 +255,14 @@ bool TableTextReader::next(std::vector<FieldValue>& values) {
         return true;
     }
     return false;
+}
+
+size_t TableTextReader::lineCount() const {
+    size_t lines = 0;
+    for (const char* p = text_.data();
+         (p = static_cast<const char*>(std::memchr(p, '\n', text_.data() + text_.size() - p))); ++p)
+        ++lines;
+    return lines;
 }
 
 std::string readWholeFile(const std::filesystem::path& file) {

@@ -76,6 +76,8 @@ public:
     bool next(std::vector<FieldValue>& values);
     // The first line skipped for too many values; 0 when none was.
     int firstSkippedLine() const { return firstSkipped_; }
+    // The number of line ends in the text: about as many rows as it holds.
+    size_t lineCount() const;
 
 private:
     // Splits the next line at its tabs into parts_; false at the end of the text.
@@ -131,6 +133,7 @@ bool readTableText(std::string bytes, std::vector<Row>& rows, std::span<const Ro
     if (!reader.hasHeader())
         return false;
     rows.clear();
+    rows.reserve(reader.lineCount());
     std::vector<FieldValue> values;
     while (reader.next(values)) {
         Row& row = rows.emplace_back();
