@@ -28,7 +28,8 @@ size_t runLength(std::string_view pattern, size_t pos) {
 }
 
 bool hasAmPm(std::string_view pattern) {
-    return pattern.find("AP") != std::string_view::npos || pattern.find("ap") != std::string_view::npos;
+    return pattern.find("AP") != std::string_view::npos ||
+           pattern.find("ap") != std::string_view::npos;
 }
 
 std::string formatPattern(std::string_view pattern, const CivilTime& t, const Formats& f) {
@@ -49,7 +50,10 @@ std::string formatPattern(std::string_view pattern, const CivilTime& t, const Fo
                 out += pad(t.month, static_cast<int>(n));
             i += n >= 3 ? 3 : n;
             continue;
-        case 'd': out += pad(t.day, n >= 2 ? 2 : 1); i += n >= 2 ? 2 : 1; continue;
+        case 'd':
+            out += pad(t.day, n >= 2 ? 2 : 1);
+            i += n >= 2 ? 2 : 1;
+            continue;
         case 'h': {
             int h = t.hour;
             if (twelveHour) {
@@ -61,10 +65,22 @@ std::string formatPattern(std::string_view pattern, const CivilTime& t, const Fo
             i += n >= 2 ? 2 : 1;
             continue;
         }
-        case 'H': out += pad(t.hour, n >= 2 ? 2 : 1); i += n >= 2 ? 2 : 1; continue;
-        case 'm': out += pad(t.minute, n >= 2 ? 2 : 1); i += n >= 2 ? 2 : 1; continue;
-        case 's': out += pad(t.second, n >= 2 ? 2 : 1); i += n >= 2 ? 2 : 1; continue;
-        case 'z': out += n >= 3 ? pad(t.millisecond, 3) : std::to_string(t.millisecond); i += n >= 3 ? 3 : 1; continue;
+        case 'H':
+            out += pad(t.hour, n >= 2 ? 2 : 1);
+            i += n >= 2 ? 2 : 1;
+            continue;
+        case 'm':
+            out += pad(t.minute, n >= 2 ? 2 : 1);
+            i += n >= 2 ? 2 : 1;
+            continue;
+        case 's':
+            out += pad(t.second, n >= 2 ? 2 : 1);
+            i += n >= 2 ? 2 : 1;
+            continue;
+        case 'z':
+            out += n >= 3 ? pad(t.millisecond, 3) : std::to_string(t.millisecond);
+            i += n >= 3 ? 3 : 1;
+            continue;
         case 'A':
         case 'a':
             if (i + 1 < pattern.size() && (pattern[i + 1] == 'P' || pattern[i + 1] == 'p')) {
@@ -79,8 +95,14 @@ std::string formatPattern(std::string_view pattern, const CivilTime& t, const Fo
             out += c;
             ++i;
             continue;
-        case '/': out += f.dateSeparator; ++i; continue;
-        case ':': out += f.timeSeparator; ++i; continue;
+        case '/':
+            out += f.dateSeparator;
+            ++i;
+            continue;
+        case ':':
+            out += f.timeSeparator;
+            ++i;
+            continue;
         case '\'': {
             const size_t close = pattern.find('\'', i + 1);
             const size_t end = close == std::string_view::npos ? pattern.size() : close;
@@ -88,7 +110,10 @@ std::string formatPattern(std::string_view pattern, const CivilTime& t, const Fo
             i = end + 1;
             continue;
         }
-        default: out += c; ++i; continue;
+        default:
+            out += c;
+            ++i;
+            continue;
         }
     }
     return out;
@@ -221,9 +246,9 @@ double timeFraction(const CivilTime& t) {
 } // namespace
 
 bool isValidDate(int y, int m, int d) {
-    return y >= 1 && y <= 9999 && year_month_day{year{y} / month{static_cast<unsigned>(m)} /
-                                                 day{static_cast<unsigned>(d)}}
-                                      .ok();
+    return y >= 1 && y <= 9999 &&
+           year_month_day{year{y} / month{static_cast<unsigned>(m)} / day{static_cast<unsigned>(d)}}
+               .ok();
 }
 
 bool isValidDateTime(double dateTime) {
@@ -276,6 +301,14 @@ std::string formatTime(double dateTime, const Formats& f) {
     return formatPattern(f.longTimeFormat, decodeDateTime(dateTime), f);
 }
 
+std::string isoDateTime(double dateTime, int utcOffsetMinutes) {
+    const CivilTime t = decodeDateTime(dateTime);
+    const int offset = std::abs(utcOffsetMinutes);
+    return pad(t.year, 4) + '-' + pad(t.month, 2) + '-' + pad(t.day, 2) + 'T' + pad(t.hour, 2) +
+           ':' + pad(t.minute, 2) + ':' + pad(t.second, 2) + '.' + pad(t.millisecond, 3) +
+           (utcOffsetMinutes < 0 ? '-' : '+') + pad(offset / 60, 2) + ':' + pad(offset % 60, 2);
+}
+
 std::string formatDateTime(double dateTime, const Formats& f) {
     const CivilTime t = decodeDateTime(dateTime);
     return formatPattern(f.shortDateFormat, t, f) + ' ' + formatPattern(f.longTimeFormat, t, f);
@@ -307,8 +340,7 @@ std::optional<double> parseDateTime(std::string_view text, const Formats& f) {
         if (text[pos] != ' ')
             return std::nullopt;
         ++pos;
-        if (!parsePattern(f.longTimeFormat, text, pos, t, f) || pos != text.size() ||
-            !validTime(t))
+        if (!parsePattern(f.longTimeFormat, text, pos, t, f) || pos != text.size() || !validTime(t))
             return std::nullopt;
     }
     return encodeDateTime(t);

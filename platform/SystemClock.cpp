@@ -4,7 +4,13 @@
 
 namespace lw {
 
-double SystemClock::now() const { return toDateTime(QDateTime::currentDateTime()); }
+double SystemClock::now() const {
+    return toDateTime(QDateTime::currentDateTime());
+}
+
+int LocalUtcOffset::minutesAt(double localDateTime) const {
+    return fromDateTime(localDateTime).offsetFromUtc() / 60;
+}
 
 double toDateTime(const QDateTime& local) {
     const QDateTime t = local.toLocalTime();
@@ -16,7 +22,8 @@ double toDateTime(const QDateTime& local) {
 
 QDateTime fromDateTime(double dateTime) {
     const CivilTime c = decodeDateTime(dateTime);
-    return QDateTime(QDate(c.year, c.month, c.day), QTime(c.hour, c.minute, c.second, c.millisecond));
+    return QDateTime(QDate(c.year, c.month, c.day),
+                     QTime(c.hour, c.minute, c.second, c.millisecond));
 }
 
 } // namespace lw

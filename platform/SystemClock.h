@@ -13,6 +13,12 @@ public:
     double now() const override;
 };
 
+// The system time zone's offset.
+class LocalUtcOffset final : public UtcOffset {
+public:
+    int minutesAt(double localDateTime) const override;
+};
+
 double toDateTime(const QDateTime& local);
 QDateTime fromDateTime(double dateTime);
 

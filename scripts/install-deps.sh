@@ -12,8 +12,9 @@ packages=(
   # tests: a standard Modbus RTU slave on a pty pair judges our polling and reception
   python3-pymodbus python3-serial python3-serial-asyncio socat
   clang libclang-rt-14-dev
-  # bench only: the MQTT broker and client library the relay benchmark compares against
-  mosquitto libmosquitto-dev
+  # MQTT publishing: the client library and JSON; the broker, its clients and throw-away
+  # certificates for the tests and benchmarks
+  libmosquitto-dev nlohmann-json3-dev mosquitto mosquitto-clients openssl
 )
 
 missing=()

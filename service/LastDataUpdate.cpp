@@ -148,7 +148,7 @@ void LastDataUpdate::dropRowsWithoutId() {
     log_.Log("LastData.txt: " + std::to_string(dropped) + " rows without an ID dropped.", 0);
 }
 
-void LastDataUpdate::update(FrameKind kind, const FrameBuffer& rx, double now) {
+DecodedFrame LastDataUpdate::update(FrameKind kind, const FrameBuffer& rx, double now) {
     const DecodedFrame frame = decodeFrame(rx, registerCount(kind), now);
     bool passed = false;
     for (const DecodedSlot& slot : frame.decodedSlots())
@@ -157,6 +157,7 @@ void LastDataUpdate::update(FrameKind kind, const FrameBuffer& rx, double now) {
     // at a quarter of the disk work for four-tank units.
     if (passed)
         save();
+    return frame;
 }
 
 bool LastDataUpdate::updateTank(FrameKind kind, const DecodedFrame& frame, const DecodedSlot& slot,

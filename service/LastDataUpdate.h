@@ -40,8 +40,9 @@ public:
     // read before the fault (none when its header names no column); rows without an ID are
     // dropped. Failures are logged at level 0.
     void load();
-    // One tank update per tank of the accepted frame in `rx`, stamped `now`.
-    void update(FrameKind kind, const FrameBuffer& rx, double now);
+    // One tank update per tank of the accepted frame in `rx`, stamped `now`. Returns the
+    // frame as decoded: its slots are the tanks updated.
+    DecodedFrame update(FrameKind kind, const FrameBuffer& rx, double now);
 
     const TankTable& LastData() const { return LastData_; }
 

@@ -6,19 +6,21 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <memory>
 #include <optional>
 
 #include "Clock.h"
-#include "Formats.h"
 #include "FileWatch.h"
+#include "Formats.h"
+#include "MqttLink.h"
 #include "PollList.h"
 #include "Profile.h"
 #include "RelayServer.h"
 #include "ScheduleRow.h"
 #include "SerialPort.h"
-#include "Settings.h"
 #include "ServiceLog.h"
 #include "ServicePipeline.h"
+#include "Settings.h"
 #include "TankListFile.h"
 #include "TankTable.h"
 
@@ -43,6 +45,8 @@ public:
     // Reads the log level and the serial settings, sets up and opens the port, loads the poll
     // list. Settings that cannot be read as meant leave those it runs with in place.
     void ComPortInit();
+    // Starts, restarts or ends publishing to the MQTT broker when its settings changed.
+    void MqttInit();
 
     // The e-mail schedule, loaded from "Email.txt" at start-up.
     Table<ScheduleRow>& ScheduleData() { return ScheduleData_; }
@@ -66,6 +70,7 @@ private:
     void forward(std::span<const uint8_t, kBufferSize> block) override;
     const TankTable& tankList() override;
     void SendAlarmEmail(const AlarmEmailArgs& args) override;
+    void tanksUpdated(const UpdatedTanks& tanks) override;
 
     ServiceLog& log_;
     Formats formats_;
@@ -84,6 +89,8 @@ private:
     Table<ScheduleRow> ScheduleData_;
     std::optional<double> EmailFileDate_;
     TankListFile LiveData_;
+    std::optional<MqttSettings> mqttSettings_; // what publishing runs with; empty before start
+    std::unique_ptr<MqttLink> mqtt_;
 };
 
 } // namespace lw

@@ -4,6 +4,7 @@
 
 #include "AtomicFile.h"
 #include "DateTime.h"
+#include "FrameDecoder.h"
 #include "FrameTanks.h"
 #include "PollList.h"
 #include "RelayBlock.h"
@@ -19,8 +20,7 @@ ServicePipeline::ServicePipeline(std::filesystem::path folder, const Formats& fo
                                  const Clock& clock, LogSink& log, ServicePipelineHooks& hooks,
                                  LearnedTypes& learnedTypes)
     : folder_(folder), formats_(formats), clock_(clock), log_(log), hooks_(hooks),
-      receiver_(*this, learnedTypes),
-      update_(std::move(folder), formats, log, hooks) {}
+      receiver_(*this, learnedTypes), update_(std::move(folder), formats, log, hooks) {}
 
 void ServicePipeline::removeStaleTempFiles() {
     int removed = 0;
@@ -78,7 +78,13 @@ void ServicePipeline::frameAccepted(FrameKind kind, FrameBuffer& rx) {
     if (kind == FrameKind::ShortR200)
         log_.Log("Send List.", 7);
     hooks_.forward(std::span<const uint8_t, kBufferSize>(rx.block(), kBufferSize));
-    update_.update(kind, rx, now);
+    const DecodedFrame frame = update_.update(kind, rx, now);
+    std::array<uint32_t, kMaxSlots> ids{};
+    for (int i = 0; i < frame.slotCount; ++i)
+        ids[static_cast<size_t>(i)] = frame.slots[static_cast<size_t>(i)].tankId;
+    hooks_.tanksUpdated(
+        {rx[1], frame.dispType & 0xFF,
+         std::span<const uint32_t>(ids.data(), static_cast<size_t>(frame.slotCount)), now});
 }
 
 void ServicePipeline::saveFrame(uint16_t id, const FrameBuffer& rx) {
