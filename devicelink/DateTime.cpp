@@ -28,8 +28,7 @@ size_t runLength(std::string_view pattern, size_t pos) {
 }
 
 bool hasAmPm(std::string_view pattern) {
-    return pattern.find("AP") != std::string_view::npos ||
-           pattern.find("ap") != std::string_view::npos;
+    return pattern.find("AP") != std::string_view::npos || pattern.find("ap") != std::string_view::npos;
 }
 
 std::string formatPattern(std::string_view pattern, const CivilTime& t, const Formats& f) {
@@ -50,10 +49,7 @@ std::string formatPattern(std::string_view pattern, const CivilTime& t, const Fo
                 out += pad(t.month, static_cast<int>(n));
             i += n >= 3 ? 3 : n;
             continue;
-        case 'd':
-            out += pad(t.day, n >= 2 ? 2 : 1);
-            i += n >= 2 ? 2 : 1;
-            continue;
+        case 'd': out += pad(t.day, n >= 2 ? 2 : 1); i += n >= 2 ? 2 : 1; continue;
         case 'h': {
             int h = t.hour;
             if (twelveHour) {
@@ -65,22 +61,10 @@ std::string formatPattern(std::string_view pattern, const CivilTime& t, const Fo
             i += n >= 2 ? 2 : 1;
             continue;
         }
-        case 'H':
-            out += pad(t.hour, n >= 2 ? 2 : 1);
-            i += n >= 2 ? 2 : 1;
-            continue;
-        case 'm':
-            out += pad(t.minute, n >= 2 ? 2 : 1);
-            i += n >= 2 ? 2 : 1;
-            continue;
-        case 's':
-            out += pad(t.second, n >= 2 ? 2 : 1);
-            i += n >= 2 ? 2 : 1;
-            continue;
-        case 'z':
-            out += n >= 3 ? pad(t.millisecond, 3) : std::to_string(t.millisecond);
-            i += n >= 3 ? 3 : 1;
-            continue;
+        case 'H': out += pad(t.hour, n >= 2 ? 2 : 1); i += n >= 2 ? 2 : 1; continue;
+        case 'm': out += pad(t.minute, n >= 2 ? 2 : 1); i += n >= 2 ? 2 : 1; continue;
+        case 's': out += pad(t.second, n >= 2 ? 2 : 1); i += n >= 2 ? 2 : 1; continue;
+        case 'z': out += n >= 3 ? pad(t.millisecond, 3) : std::to_string(t.millisecond); i += n >= 3 ? 3 : 1; continue;
         case 'A':
         case 'a':
             if (i + 1 < pattern.size() && (pattern[i + 1] == 'P' || pattern[i + 1] == 'p')) {
@@ -95,14 +79,8 @@ std::string formatPattern(std::string_view pattern, const CivilTime& t, const Fo
             out += c;
             ++i;
             continue;
-        case '/':
-            out += f.dateSeparator;
-            ++i;
-            continue;
-        case ':':
-            out += f.timeSeparator;
-            ++i;
-            continue;
+        case '/': out += f.dateSeparator; ++i; continue;
+        case ':': out += f.timeSeparator; ++i; continue;
         case '\'': {
             const size_t close = pattern.find('\'', i + 1);
             const size_t end = close == std::string_view::npos ? pattern.size() : close;
@@ -110,10 +88,7 @@ std::string formatPattern(std::string_view pattern, const CivilTime& t, const Fo
             i = end + 1;
             continue;
         }
-        default:
-            out += c;
-            ++i;
-            continue;
+        default: out += c; ++i; continue;
         }
     }
     return out;
@@ -246,9 +221,9 @@ double timeFraction(const CivilTime& t) {
 } // namespace
 
 bool isValidDate(int y, int m, int d) {
-    return y >= 1 && y <= 9999 &&
-           year_month_day{year{y} / month{static_cast<unsigned>(m)} / day{static_cast<unsigned>(d)}}
-               .ok();
+    return y >= 1 && y <= 9999 && year_month_day{year{y} / month{static_cast<unsigned>(m)} /
+                                                 day{static_cast<unsigned>(d)}}
+                                      .ok();
 }
 
 bool isValidDateTime(double dateTime) {
@@ -340,7 +315,8 @@ std::optional<double> parseDateTime(std::string_view text, const Formats& f) {
         if (text[pos] != ' ')
             return std::nullopt;
         ++pos;
-        if (!parsePattern(f.longTimeFormat, text, pos, t, f) || pos != text.size() || !validTime(t))
+        if (!parsePattern(f.longTimeFormat, text, pos, t, f) || pos != text.size() ||
+            !validTime(t))
             return std::nullopt;
     }
     return encodeDateTime(t);

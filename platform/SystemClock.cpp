@@ -4,9 +4,7 @@
 
 namespace lw {
 
-double SystemClock::now() const {
-    return toDateTime(QDateTime::currentDateTime());
-}
+double SystemClock::now() const { return toDateTime(QDateTime::currentDateTime()); }
 
 int LocalUtcOffset::minutesAt(double localDateTime) const {
     return fromDateTime(localDateTime).offsetFromUtc() / 60;
@@ -22,8 +20,7 @@ double toDateTime(const QDateTime& local) {
 
 QDateTime fromDateTime(double dateTime) {
     const CivilTime c = decodeDateTime(dateTime);
-    return QDateTime(QDate(c.year, c.month, c.day),
-                     QTime(c.hour, c.minute, c.second, c.millisecond));
+    return QDateTime(QDate(c.year, c.month, c.day), QTime(c.hour, c.minute, c.second, c.millisecond));
 }
 
 } // namespace lw

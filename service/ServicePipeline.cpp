@@ -20,7 +20,8 @@ ServicePipeline::ServicePipeline(std::filesystem::path folder, const Formats& fo
                                  const Clock& clock, LogSink& log, ServicePipelineHooks& hooks,
                                  LearnedTypes& learnedTypes)
     : folder_(folder), formats_(formats), clock_(clock), log_(log), hooks_(hooks),
-      receiver_(*this, learnedTypes), update_(std::move(folder), formats, log, hooks) {}
+      receiver_(*this, learnedTypes),
+      update_(std::move(folder), formats, log, hooks) {}
 
 void ServicePipeline::removeStaleTempFiles() {
     int removed = 0;
