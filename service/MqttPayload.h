@@ -46,7 +46,7 @@ std::string tankPayload(const TankRecord& row, int unit, int dispType, double ti
                         const UtcOffset& offset);
 
 // One alarm change: {"Alarm": 1..4, "Old": .., "New": .., "Time": ..}; "Old" is left out for
-// an alarm seen for the first time.
+// an alarm seen for the first time (published only when it is on).
 std::string alarmPayload(int alarm, std::optional<bool> old, bool now, double time,
                          const UtcOffset& offset);
 

@@ -35,6 +35,9 @@ void MqttPublisher::tankUpdated(const TankRecord& row, int unit, int dispType, d
     for (size_t i = 0; i < alarms.size(); ++i) {
         if (!alarms[i] || alarms[i] == tank.alarms[i])
             continue;
+        // A tank seen for the first time reports the alarms that are on; "off" is no news.
+        if (!tank.alarms[i] && !*alarms[i])
+            continue;
         MqttMessage event{
             options_.topics.alarm(id),
             alarmPayload(static_cast<int>(i + 1), tank.alarms[i], *alarms[i], time, offset_),
