@@ -201,8 +201,8 @@ TEST_F(Publisher, OneEventPerAlarmChange) {
     row.Alarm4 = true;
     frame(row);
     const auto messages = sent();
-    ASSERT_EQ(topicsOf(messages), (std::vector<std::string>{"lw/tank/7/alarm", "lw/tank/7/alarm",
-                                                            "lw/tank/7"}));
+    ASSERT_EQ(topicsOf(messages),
+              (std::vector<std::string>{"lw/tank/7/alarm", "lw/tank/7/alarm", "lw/tank/7"}));
     EXPECT_FALSE(messages[0].retain);
     const Json off = Json::parse(messages[0].payload);
     EXPECT_EQ(off["Alarm"], 2);
