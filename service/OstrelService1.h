@@ -10,17 +10,17 @@
 #include <optional>
 
 #include "Clock.h"
-#include "FileWatch.h"
 #include "Formats.h"
+#include "FileWatch.h"
 #include "MqttLink.h"
 #include "PollList.h"
 #include "Profile.h"
 #include "RelayServer.h"
 #include "ScheduleRow.h"
 #include "SerialPort.h"
+#include "Settings.h"
 #include "ServiceLog.h"
 #include "ServicePipeline.h"
-#include "Settings.h"
 #include "TankListFile.h"
 #include "TankTable.h"
 
