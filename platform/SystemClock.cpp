@@ -7,7 +7,13 @@ namespace lw {
 double SystemClock::now() const { return toDateTime(QDateTime::currentDateTime()); }
 
 int LocalUtcOffset::minutesAt(double localDateTime) const {
-    return fromDateTime(localDateTime).offsetFromUtc() / 60;
+    constexpr double kQuartersPerDay = 96;
+    const auto quarter = static_cast<int64_t>(std::floor(localDateTime * kQuartersPerDay));
+    if (quarter != quarter_) {
+        minutes_ = fromDateTime(localDateTime).offsetFromUtc() / 60;
+        quarter_ = quarter;
+    }
+    return minutes_;
 }
 
 double toDateTime(const QDateTime& local) {

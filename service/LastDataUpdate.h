@@ -4,7 +4,9 @@
 // states, a tank whose status is not good stops after its shared values, and a good one gets
 // its history row when due, its alarm mail when an alarm changed, and the table saved.
 
+#include <cstdint>
 #include <filesystem>
+#include <span>
 
 #include "AlarmEmailArgs.h"
 #include "Formats.h"
@@ -21,6 +23,14 @@ struct DecodedSlot;
 
 inline constexpr char kUnknownTankName[] = "Unkown Tank";
 
+// An accepted frame's tanks, once their rows are up to date: for publishers of current values.
+struct UpdatedTanks {
+    int unitAddress = 0; // the reply's first byte
+    int dispType = 0;    // the display type the frame reported (low byte of register 6)
+    std::span<const uint32_t> tankIds;
+    double time = 0; // when the frame was accepted
+};
+
 class LastDataHooks {
 public:
     virtual ~LastDataHooks() = default;
@@ -28,6 +38,9 @@ public:
     // it cannot be had (missing or unreadable file): the alarm mail is then not sent.
     virtual const TankTable& tankList() = 0;
     virtual void SendAlarmEmail(const AlarmEmailArgs& args) = 0;
+    // After the rows of each accepted frame are up to date, before the table is saved: a
+    // publisher does not wait for the disk.
+    virtual void tanksUpdated(const UpdatedTanks&) {}
 };
 
 class LastDataUpdate {
@@ -40,9 +53,8 @@ public:
     // read before the fault (none when its header names no column); rows without an ID are
     // dropped. Failures are logged at level 0.
     void load();
-    // One tank update per tank of the accepted frame in `rx`, stamped `now`. Returns the
-    // frame as decoded: its slots are the tanks updated.
-    DecodedFrame update(FrameKind kind, const FrameBuffer& rx, double now);
+    // One tank update per tank of the accepted frame in `rx`, stamped `now`.
+    void update(FrameKind kind, const FrameBuffer& rx, double now);
 
     const TankTable& LastData() const { return LastData_; }
 

@@ -1,6 +1,7 @@
 #include "MqttClient.h"
 
 #include <mosquitto.h>
+#include <pthread.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -97,6 +98,7 @@ std::string MqttClient::setUp() {
 }
 
 void MqttClient::run() {
+    pthread_setname_np(pthread_self(), "mqtt"); // for top -H and the benchmark
     std::unique_lock lock(mutex_);
     while (!stopping_) {
         if (phase_ == Phase::Down) {

@@ -4,7 +4,6 @@
 
 #include "AtomicFile.h"
 #include "DateTime.h"
-#include "FrameDecoder.h"
 #include "FrameTanks.h"
 #include "PollList.h"
 #include "RelayBlock.h"
@@ -79,13 +78,7 @@ void ServicePipeline::frameAccepted(FrameKind kind, FrameBuffer& rx) {
     if (kind == FrameKind::ShortR200)
         log_.Log("Send List.", 7);
     hooks_.forward(std::span<const uint8_t, kBufferSize>(rx.block(), kBufferSize));
-    const DecodedFrame frame = update_.update(kind, rx, now);
-    std::array<uint32_t, kMaxSlots> ids{};
-    for (int i = 0; i < frame.slotCount; ++i)
-        ids[static_cast<size_t>(i)] = frame.slots[static_cast<size_t>(i)].tankId;
-    hooks_.tanksUpdated(
-        {rx[1], frame.dispType & 0xFF,
-         std::span<const uint32_t>(ids.data(), static_cast<size_t>(frame.slotCount)), now});
+    update_.update(kind, rx, now);
 }
 
 void ServicePipeline::saveFrame(uint16_t id, const FrameBuffer& rx) {

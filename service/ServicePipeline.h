@@ -17,14 +17,6 @@
 
 namespace lw {
 
-// An accepted frame's tanks, once their rows are up to date: for publishers of current values.
-struct UpdatedTanks {
-    int unitAddress = 0; // the reply's first byte
-    int dispType = 0;    // the display type the frame reported (low byte of register 6)
-    std::span<const uint32_t> tankIds;
-    double time = 0; // when the frame was accepted
-};
-
 class ServicePipelineHooks : public LastDataHooks {
 public:
     // The single-shot receive timeout; when it fires the owner calls Timer2Timer().
@@ -34,8 +26,6 @@ public:
     virtual bool answerSignalTest(const FrameBuffer& rx) = 0;
     // The accepted frame's relay block, for every connected monitor.
     virtual void forward(std::span<const uint8_t, kBufferSize> block) = 0;
-    // After the table update of each accepted frame.
-    virtual void tanksUpdated(const UpdatedTanks&) {}
 };
 
 // "LastData-" + ID + ".bin": the last relay block received for a unit.
