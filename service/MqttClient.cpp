@@ -28,9 +28,8 @@ std::string errorText(int rc, int savedErrno) {
 
 } // namespace
 
-MqttClient::MqttClient(MqttClientOptions options, MqttQueue& queue, LogSink& log,
-                       std::function<void()> wakeOwner)
-    : options_(std::move(options)), queue_(queue), log_(log), wakeOwner_(std::move(wakeOwner)) {
+MqttClient::MqttClient(MqttClientOptions options, MqttQueue& queue, LogSink& log)
+    : options_(std::move(options)), queue_(queue), log_(log) {
     std::call_once(libraryInit, [] { mosquitto_lib_init(); });
     thread_ = std::thread([this] { run(); });
 }
@@ -133,7 +132,9 @@ void MqttClient::run() {
         lock.lock();
         if (stopping_)
             break;
-        if (rc != MOSQ_ERR_SUCCESS || !refusal_.empty()) {
+        if (rc == MOSQ_ERR_SUCCESS && phase_ == Phase::Up) {
+            send(kMqttWindow);
+        } else if (rc != MOSQ_ERR_SUCCESS || !refusal_.empty()) {
             std::string reason = !refusal_.empty() ? refusal_ : errorText(rc, savedErrno);
             {
                 const std::lock_guard errorLock(errorMutex_);
@@ -154,7 +155,6 @@ void MqttClient::run() {
 // With the lock held.
 void MqttClient::attemptFailed(const std::string& reason) {
     phase_ = Phase::Down;
-    connected_ = false;
     if (reason != loggedReason_) {
         log_.Log("ERROR: MQTT broker " + where() + ": " + reason, 0);
         loggedReason_ = reason;
@@ -166,7 +166,6 @@ void MqttClient::attemptFailed(const std::string& reason) {
 // With the lock held.
 void MqttClient::connectionLost(const std::string& reason) {
     phase_ = Phase::Down;
-    connected_ = false;
     log_.Log("MQTT connection to " + where() + " lost: " + reason, 1);
     loggedReason_.clear();
     backoff_ = std::chrono::seconds(1);
@@ -183,7 +182,6 @@ void MqttClient::onConnect(mosquitto*, void* self, int rc) {
             return;
         }
         c->phase_ = Phase::Up;
-        c->connected_ = true;
         c->backoff_ = std::chrono::seconds(1);
         c->loggedReason_.clear();
         std::vector<MqttMessage> unacknowledged;
@@ -200,24 +198,18 @@ void MqttClient::onConnect(mosquitto*, void* self, int rc) {
                         0);
     }
     c->changed_.notify_all();
-    c->wakeRequested_ = true;
-    c->wakeOwner_();
 }
 
 void MqttClient::onPublish(mosquitto*, void* self, int mid) {
     auto* c = static_cast<MqttClient*>(self);
-    bool more = false;
     {
         const std::lock_guard lock(c->mutex_);
         c->inFlight_ = std::max(0, c->inFlight_ - 1);
         c->inFlightEvents_.erase(mid);
         if (mid == c->offlineMid_)
             c->offlineSent_ = true;
-        more = !c->queue_.empty();
     }
     c->changed_.notify_all();
-    if (more && !c->wakeRequested_.exchange(true))
-        c->wakeOwner_();
 }
 
 void MqttClient::onLog(mosquitto*, void* self, int level, const char* text) {
@@ -228,10 +220,14 @@ void MqttClient::onLog(mosquitto*, void* self, int level, const char* text) {
     c->lastError_ = text;
 }
 
-void MqttClient::pump() {
-    wakeRequested_ = false;
+void MqttClient::wake() {
     const std::lock_guard lock(mutex_);
-    while (phase_ == Phase::Up && !stopping_ && inFlight_ < kMqttWindow) {
+    send(1);
+}
+
+void MqttClient::send(int limit) {
+    for (int sent = 0; sent < limit && phase_ == Phase::Up && !stopping_ && inFlight_ < kMqttWindow;
+         ++sent) {
         std::optional<MqttQueue::Item> item = queue_.next();
         if (!item)
             return;

@@ -3,17 +3,17 @@
 // connects, sets the Last Will ("offline" on the status topic), and after every connect queues
 // every state message again. A broker that is down or refuses the login is logged once per
 // reason at level 0 and tried again after 1 s, doubling to 60 s; a connect and a loss are
-// logged at level 1.
+// logged at level 1. The thread runs libmosquitto's loop itself rather than through
+// mosquitto_loop_start, whose thread gives up for good after a TLS, name-lookup or login error
+// and backs off by the square of the attempts.
 //
-// The owner's thread sends: pump() hands the queue's messages to libmosquitto, at most
-// kMqttWindow of them unacknowledged at a time, and never blocks on the network. When the
-// broker has taken messages and more wait, or after a connect, the client calls `wakeOwner`
-// (from its own thread): the owner then calls pump() on its thread.
+// Sending: the owner's thread calls wake() when it has queued messages; that hands the first to
+// libmosquitto, which wakes the network thread, and the network thread hands on the rest after
+// each pass of its loop, at most kMqttWindow unacknowledged at a time. So the owner never
+// blocks on the network, and a frame's messages leave in one pass.
 
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -43,23 +43,23 @@ inline constexpr int kMqttWindow = 100;
 
 class MqttClient {
 public:
-    MqttClient(MqttClientOptions options, MqttQueue& queue, LogSink& log,
-               std::function<void()> wakeOwner);
+    MqttClient(MqttClientOptions options, MqttQueue& queue, LogSink& log);
     // A clean stop: "offline" on the status topic, waited for up to a second, then DISCONNECT,
     // so the broker does not send the will.
     ~MqttClient();
     MqttClient(const MqttClient&) = delete;
     MqttClient& operator=(const MqttClient&) = delete;
 
-    // On the owner's thread: hand waiting messages to libmosquitto while connected.
-    void pump();
-    bool connected() const { return connected_; }
+    // Messages wait in the queue.
+    void wake();
 
 private:
     using SteadyClock = std::chrono::steady_clock;
 
     void run();
     std::string setUp();
+    // With the lock held: hands waiting messages to libmosquitto, at most `limit`.
+    void send(int limit);
     void attemptFailed(const std::string& reason);
     void connectionLost(const std::string& reason);
     std::string where() const;
@@ -71,7 +71,6 @@ private:
     MqttClientOptions options_;
     MqttQueue& queue_;
     LogSink& log_;
-    std::function<void()> wakeOwner_;
     mosquitto* mosq_ = nullptr;
 
     std::mutex mutex_; // everything below, unless atomic
@@ -89,8 +88,6 @@ private:
     bool offlineSent_ = false;
     std::mutex errorMutex_; // taken in libmosquitto's log callback, which may hold its locks
     std::string lastError_; // libmosquitto's last error line (TLS details)
-    std::atomic<bool> connected_{false};
-    std::atomic<bool> wakeRequested_{false};
     std::thread thread_;
 };
 

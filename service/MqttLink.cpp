@@ -24,14 +24,9 @@ MqttClientOptions clientOptions(const MqttSettings& s) {
 
 } // namespace
 
-MqttLink::MqttLink(const MqttSettings& settings, LogSink& log, const TankTable& lastData,
-                   QObject* parent)
-    : QObject(parent), queue_(kMqttEventLimit),
-      publisher_(publisherOptions(settings), offset_, queue_, log),
-      client_(clientOptions(settings), queue_, log, [this] {
-          QMetaObject::invokeMethod(
-              this, [this] { client_.pump(); }, Qt::QueuedConnection);
-      }) {
+MqttLink::MqttLink(const MqttSettings& settings, LogSink& log, const TankTable& lastData)
+    : queue_(kMqttEventLimit), publisher_(publisherOptions(settings), offset_, queue_, log),
+      client_(clientOptions(settings), queue_, log) {
     publisher_.seed(lastData);
 }
 
@@ -39,7 +34,7 @@ void MqttLink::tanksUpdated(const UpdatedTanks& tanks, const TankTable& lastData
     for (const uint32_t id : tanks.tankIds)
         if (const auto row = lastData.findId(std::to_string(id)))
             publisher_.tankUpdated(lastData[*row], tanks.unitAddress, tanks.dispType, tanks.time);
-    client_.pump();
+    client_.wake();
 }
 
 } // namespace lw

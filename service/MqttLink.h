@@ -1,9 +1,7 @@
 #pragma once
 // Publishing to an MQTT broker, wired for the collector: the publisher's rules, the queue and
-// the client, with the client's wake-ups brought to the collector's thread, where messages are
-// made and handed on. Made from one settings snapshot; a changed snapshot makes a new one.
-
-#include <QObject>
+// the client, made from one settings snapshot (a changed snapshot makes a new one). Used from
+// the collector's thread.
 
 #include "LogSink.h"
 #include "MqttClient.h"
@@ -19,12 +17,11 @@ namespace lw {
 // Alarm events waiting for a broker that is away, at most; then the oldest are dropped.
 inline constexpr size_t kMqttEventLimit = 10000;
 
-class MqttLink final : public QObject {
+class MqttLink {
 public:
     // `settings` must be enabled(). `lastData`: the collector's table as loaded, whose alarm
     // states the first frames are compared with.
-    MqttLink(const MqttSettings& settings, LogSink& log, const TankTable& lastData,
-             QObject* parent = nullptr);
+    MqttLink(const MqttSettings& settings, LogSink& log, const TankTable& lastData);
 
     // The tanks of an accepted frame, with the table that now holds their rows.
     void tanksUpdated(const UpdatedTanks& tanks, const TankTable& lastData);

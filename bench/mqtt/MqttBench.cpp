@@ -110,6 +110,7 @@ struct Latencies {
     std::unordered_map<std::string, int64_t> sentNs;
     std::vector<int64_t> ns;
     int received = 0;
+    size_t payloadSize = 0;
 };
 
 class Hooks final : public ServicePipelineHooks {
@@ -152,6 +153,7 @@ struct Run {
     double collectorThreadCpu = 0; // seconds, in publishing
     double mqttThreadCpu = 0;
     std::vector<int64_t> publishNs;
+    size_t payloadSize = 0; // of the last tank message received
 };
 
 Run runOnce(int port, int seconds, Latencies& latencies) {
@@ -235,6 +237,7 @@ Run runOnce(int port, int seconds, Latencies& latencies) {
     {
         const std::lock_guard lock(latencies.mutex);
         run.received = latencies.received;
+        run.payloadSize = latencies.payloadSize;
         run.latencyNs = std::move(latencies.ns);
         latencies.ns.clear();
         latencies.received = 0;
@@ -243,6 +246,37 @@ Run runOnce(int port, int seconds, Latencies& latencies) {
     link.reset();
     fs::remove_all(dir);
     return run;
+}
+
+// The floor: libmosquitto alone (its own loop_start thread) publishing as many messages of the
+// same size at the same pace, four every frame interval. Its CPU per message, in microseconds.
+double libraryFloorUs(int port, int messages, size_t payloadSize) {
+    mosquitto* m = mosquitto_new("bench-floor", true, nullptr);
+    mosquitto_int_option(m, MOSQ_OPT_TCP_NODELAY, 1);
+    mosquitto_connect_callback_set(
+        m, [](mosquitto*, void*, int) { pthread_setname_np(pthread_self(), "floor"); });
+    mosquitto_connect(m, "127.0.0.1", port, 60);
+    mosquitto_loop_start(m);
+    runEventsFor(300);
+    const std::string payload(payloadSize, 'x');
+    const auto before = threadCpu();
+    int64_t publishingNs = 0;
+    for (int i = 0; i < messages; i += kTanksPerUnit) {
+        const int64_t start = threadCpuNs();
+        for (int k = 0; k < kTanksPerUnit; ++k) {
+            const std::string topic = "floor/tank/" + std::to_string(kFirstId + (i + k) % 1000);
+            mosquitto_publish(m, nullptr, topic.c_str(), static_cast<int>(payload.size()),
+                              payload.data(), 1, true);
+        }
+        publishingNs += threadCpuNs() - start;
+        std::this_thread::sleep_for(std::chrono::milliseconds(kFrameIntervalMs));
+    }
+    runEventsFor(500);
+    const double loopCpu = threadCpu()["floor"] - before.at("floor");
+    mosquitto_disconnect(m);
+    mosquitto_loop_stop(m, false);
+    mosquitto_destroy(m);
+    return (loopCpu + static_cast<double>(publishingNs) / 1e9) / messages * 1e6;
 }
 
 double percentileMs(std::vector<int64_t> ns, double q) {
@@ -290,6 +324,7 @@ int main(int argc, char* argv[]) {
         const std::string id = topic.substr(topic.rfind('/') + 1);
         const std::lock_guard lock(l->mutex);
         ++l->received;
+        l->payloadSize = static_cast<size_t>(msg->payloadlen);
         if (const auto it = l->sentNs.find(id); it != l->sentNs.end())
             l->ns.push_back(now - it->second);
     });
@@ -303,6 +338,7 @@ int main(int argc, char* argv[]) {
                 kUnits, 1000 / kFrameIntervalMs, seconds);
     const Run on = runOnce(port, seconds, latencies);
 
+    const double floorUs = libraryFloorUs(port, on.published, on.payloadSize);
     const double p99 = percentileMs(on.latencyNs, 0.99);
     const double perMessageUs =
         on.published > 0 ? (on.collectorThreadCpu + on.mqttThreadCpu) / on.published * 1e6 : 0;
@@ -314,6 +350,7 @@ int main(int argc, char* argv[]) {
                 percentileMs(on.publishNs, 0.5), percentileMs(on.publishNs, 0.99));
     std::printf("CPU: collector thread %.3f s, network thread %.3f s; per message %.1f us\n",
                 on.collectorThreadCpu, on.mqttThreadCpu, perMessageUs);
+    std::printf("libmosquitto alone, same messages and pace: %.1f us per message\n", floorUs);
     std::printf("goals: p99 <= 5 ms %s, none lost %s, <= 20 us per message %s\n",
                 p99 <= 5 ? "met" : "MISSED", on.published == on.received ? "met" : "MISSED",
                 perMessageUs <= 20 ? "met" : "MISSED");
