@@ -10,10 +10,10 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <unistd.h>
 #include <vector>
 
 #include "DateTime.h"
+#include "Files.h"
 #include "FrameBuilder.h"
 #include "LearnedTypeTable.h"
 #include "ServicePipeline.h"
@@ -37,15 +37,13 @@ public:
     bool answerSignalTest(const FrameBuffer&) override { return false; }
     void forward(std::span<const uint8_t, kBufferSize>) override {}
     const TankTable& tankList() override { return list; }
-    void SendAlarmEmail(const AlarmEmailArgs&) override {}
+    void SendAlarmEmail(const AlarmEmailArgs&, std::string_view) override {}
 
     TankTable list;
 };
 
 void BM_FrameToLastDataSaved(benchmark::State& state) {
-    const std::filesystem::path dir =
-        std::filesystem::temp_directory_path() / ("service-bench-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
+    const lw::test::TempDir dir("service-bench");
     {
         std::vector<TankRecord> rows(kTanks);
         for (int i = 0; i < kTanks; ++i) {
@@ -93,7 +91,6 @@ void BM_FrameToLastDataSaved(benchmark::State& state) {
     state.counters["p99_ms"] = at(0.99);
     state.counters["max_ms"] = ms.back();
     state.counters["tanks"] = pipeline.LastData().size();
-    std::filesystem::remove_all(dir);
 }
 BENCHMARK(BM_FrameToLastDataSaved)->Unit(benchmark::kMillisecond)->Iterations(2000);
 

@@ -11,6 +11,7 @@
 
 #include "AtomicFile.h"
 #include "DateTime.h"
+#include "Files.h"
 #include "HistRow.h"
 #include "HistoryFile.h"
 #include "TableFile.h"
@@ -22,12 +23,7 @@ namespace fs = std::filesystem;
 namespace {
 
 const fs::path& folder() {
-    static const fs::path dir = [] {
-        std::string name = (fs::temp_directory_path() / "lw-bench-XXXXXX").string();
-        if (!::mkdtemp(name.data()))
-            std::abort();
-        return fs::path(name);
-    }();
+    static const lw::test::TempDir dir("lw-bench");
     return dir;
 }
 

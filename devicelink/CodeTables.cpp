@@ -57,11 +57,9 @@ int32_t batteryLevel(int code) {
 std::string_view batteryWord(std::optional<int32_t> level) {
     if (!level)
         return "?";
-    if (*level <= 0)
+    if (*level == 0)
         return "Poor";
-    if (*level <= 50)
-        return "Fair";
-    return "Good";
+    return *level > 50 ? "Good" : "Fair";
 }
 
 Family familyOf(int dispType) {

@@ -27,7 +27,8 @@ std::string_view dispTypeText(std::optional<int32_t> dispType);
 
 // Battery level stored for a battery code of a reply: 1 -> 0, 2 -> 50, 3 -> 100, else 0.
 int32_t batteryLevel(int code);
-// Report word of a stored battery level: 0 (or less) "Poor", 1..50 "Fair", above "Good", empty "?".
+// Report word of a stored battery level: 0 "Poor", above 50 "Good", any other (1..50, negative)
+// "Fair"; empty "?".
 std::string_view batteryWord(std::optional<int32_t> level);
 
 namespace disptype {

@@ -17,4 +17,8 @@ bool FileWatch::reloadIfChanged(const std::function<void()>& load) {
     return true;
 }
 
+void FileWatch::noteWritten() {
+    loadedDate_ = FileDate(path_);
+}
+
 } // namespace lw

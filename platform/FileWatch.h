@@ -25,6 +25,8 @@ public:
     bool reloadIfChanged(const std::function<void()>& load);
     // The next reloadIfChanged() loads whatever the file's date.
     void forget() { loadedDate_.reset(); }
+    // This program has just written the file: what it holds is what was loaded.
+    void noteWritten();
 
 private:
     QString path_;

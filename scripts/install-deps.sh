@@ -9,6 +9,8 @@ packages=(
   libcurl4-openssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   python3-aiosmtpd
+  # tests: throw-away certificates for the mail server's STARTTLS and TLS
+  openssl
   # tests: a standard Modbus RTU slave on a pty pair judges our polling and reception
   python3-pymodbus python3-serial python3-serial-asyncio socat
   clang libclang-rt-14-dev

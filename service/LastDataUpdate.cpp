@@ -220,7 +220,7 @@ void LastDataUpdate::sendAlarmEmail(const TankRecord& row, const std::string& id
                 break;
             }
         }
-        hooks_.SendAlarmEmail(makeAlarmEmailArgs(row, name, isInterface, now, formats_));
+        hooks_.SendAlarmEmail(makeAlarmEmailArgs(row, name, isInterface, now, formats_), errorText);
     } catch (const std::exception&) {
         log_.Log(errorText, 0);
     }

@@ -37,7 +37,9 @@ public:
     // The monitor's tank list with the tank names, reloaded when its file changed. Throws when
     // it cannot be had (missing or unreadable file): the alarm mail is then not sent.
     virtual const TankTable& tankList() = 0;
-    virtual void SendAlarmEmail(const AlarmEmailArgs& args) = 0;
+    // Throws when no mail can be made of `args`; `errorText` is the frame kind's text for a
+    // mail that fails later, after the update has moved on.
+    virtual void SendAlarmEmail(const AlarmEmailArgs& args, std::string_view errorText) = 0;
     // After the rows of each accepted frame are up to date, before the table is saved: a
     // publisher does not wait for the disk.
     virtual void tanksUpdated(const UpdatedTanks&) {}

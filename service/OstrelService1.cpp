@@ -6,7 +6,6 @@
 #include <stdexcept>
 
 #include "CpuAffinity.h"
-#include "FileDate.h"
 #include "Paths.h"
 #include "Settings.h"
 #include "TankTableFile.h"
@@ -25,10 +24,6 @@ QString fileIn(std::string_view name) {
     return programFile(QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
 }
 
-std::filesystem::path filePath(std::string_view name) {
-    return QFile::encodeName(fileIn(name)).toStdString();
-}
-
 } // namespace
 
 QString settingsFaultLine(const SettingsFault& fault) {
@@ -39,10 +34,15 @@ OstrelService1::OstrelService1(ServiceLog& log, const Formats& formats, const Cl
                                QObject* parent)
     : QObject(parent), log_(log), formats_(formats), clock_(clock),
       Profile1_(SettingsScope::Machine), settings_(readServiceSettings(Profile1_)),
+      smtp_(readSmtpSettings(Profile1_)),
       pollFile_(programFile(kPollListFileName)),
       IdTCPServer1_(programFolder(), [this](const QString& text, int level) { Log(text, level); }),
       pipeline_(folderPath(), formats, clock, log, *this, PollTanks_),
-      LiveData_(fileIn(kLiveDataFile), formats, log) {
+      LiveData_(fileIn(kLiveDataFile), formats, log),
+      mail_(
+          log, formats, clock, [this] { return mailSettings(); },
+          [this]() -> const TankTable& { return tankList(); },
+          [this]() -> const TankTable& { return LiveData_.loaded(); }, pipeline_.LastData()) {
     // Log lines may come from other threads; status blocks leave from the relay's own.
     log_.setObserver([this](const std::string& line, int level) {
         const QString text = QString::fromStdString(line);
@@ -85,7 +85,7 @@ OstrelService1::~OstrelService1() {
 
 void OstrelService1::ServiceCreate() {
     pinToFirstProcessor();
-    openSchedule();
+    mail_.loadSchedule();
     pipeline_.loadLastData();
     Log(QStringLiteral("InitializeCriticalSection"), 0);
     Log(QStringLiteral("Profile1.Create"), 2);
@@ -97,25 +97,12 @@ void OstrelService1::ServiceCreate() {
     // Once the log level is known; no save is under way before the event loop runs.
     pipeline_.removeStaleTempFiles();
     PollModbus_.start();
+    mail_.startTimer();
 }
 
-void OstrelService1::openSchedule() {
-    ScheduleData_.emplace();
-    const QString file = fileIn(kEmailFile);
-    if (!QFile::exists(file))
-        return;
-    try {
-        EmailFileDate_ = FileDate(file);
-        lw::loadSchedule(ScheduleData_, filePath(kEmailFile), formats_);
-    } catch (const std::exception& e) {
-        Log(QStringLiteral("ERROR: Email.txt: %1").arg(QString::fromLocal8Bit(e.what())), 0);
-    }
-}
-
-bool OstrelService1::refreshSettings() {
+bool OstrelService1::settingsReadable() {
     const std::optional<SettingsFault> fault = Profile1_.check();
     if (!fault) {
-        settings_ = readServiceSettings(Profile1_);
         settingsFault_.clear();
         return true;
     }
@@ -126,9 +113,23 @@ bool OstrelService1::refreshSettings() {
     return false;
 }
 
+bool OstrelService1::refreshSettings() {
+    if (!settingsReadable())
+        return false;
+    settings_ = readServiceSettings(Profile1_);
+    return true;
+}
+
+SmtpSettings OstrelService1::mailSettings() {
+    if (settingsReadable())
+        smtp_ = readSmtpSettings(Profile1_);
+    return smtp_;
+}
+
 void OstrelService1::TCPInit() {
     refreshSettings();
     IdTCPServer1_.setStatusLevel(settings_.statusLevel);
+    log_.setObserverLevel(settings_.statusLevel);
     IdTCPServer1_.TCPInit(settings_.tcpPort, settings_.bindAddress);
 }
 
@@ -263,8 +264,8 @@ const TankTable& OstrelService1::tankList() {
     return LiveData_.tankList();
 }
 
-void OstrelService1::SendAlarmEmail(const AlarmEmailArgs&) {
-    Log(QStringLiteral("SendAlarmEmail."), 5);
+void OstrelService1::SendAlarmEmail(const AlarmEmailArgs& args, std::string_view errorText) {
+    mail_.SendAlarmEmail(args, errorText);
 }
 
 void OstrelService1::Log(const QString& text, int level) {

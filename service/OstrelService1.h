@@ -20,6 +20,7 @@
 #include "SerialPort.h"
 #include "Settings.h"
 #include "ServiceLog.h"
+#include "ServiceMail.h"
 #include "ServicePipeline.h"
 #include "TankListFile.h"
 #include "TankTable.h"
@@ -49,18 +50,22 @@ public:
     void MqttInit();
 
     // The e-mail schedule, loaded from "Email.txt" at start-up.
-    Table<ScheduleRow>& ScheduleData() { return ScheduleData_; }
+    Table<ScheduleRow>& ScheduleData() { return mail_.ScheduleData(); }
     const TankTable& LastData() const { return pipeline_.LastData(); }
 
 private:
     // The machine-wide settings read again, unless the file cannot be read as meant: then they
     // stay as they are and the fault is logged, once per fault. True when read.
     bool refreshSettings();
+    // Whether the machine-wide settings file reads as meant; a fault is logged once.
+    bool settingsReadable();
+    // The mail settings, read afresh before every mail; while the file cannot be read as meant,
+    // the last good ones.
+    SmtpSettings mailSettings();
     void PollModbusTimer();
     void pollNext();
     void SetupPollModbus();
     bool loadPollFile();
-    void openSchedule();
     void Log(const QString& text, int level);
 
     // ServicePipelineHooks
@@ -69,7 +74,7 @@ private:
     bool answerSignalTest(const FrameBuffer& rx) override;
     void forward(std::span<const uint8_t, kBufferSize> block) override;
     const TankTable& tankList() override;
-    void SendAlarmEmail(const AlarmEmailArgs& args) override;
+    void SendAlarmEmail(const AlarmEmailArgs& args, std::string_view errorText) override;
     void tanksUpdated(const UpdatedTanks& tanks) override;
 
     ServiceLog& log_;
@@ -78,6 +83,7 @@ private:
     Profile Profile1_;
     ServiceSettings settings_;
     QString settingsFault_; // the fault line logged last, so it is logged once
+    SmtpSettings smtp_;
     PollList PollTanks_;
     FileWatch pollFile_;
     QString pollFileProblem_; // the last poll list fault logged, so it is logged once
@@ -86,9 +92,8 @@ private:
     ServicePipeline pipeline_;
     QTimer Timer2_;
     QTimer PollModbus_;
-    Table<ScheduleRow> ScheduleData_;
-    std::optional<double> EmailFileDate_;
     TankListFile LiveData_;
+    ServiceMail mail_;
     std::optional<MqttSettings> mqttSettings_; // what publishing runs with; empty before start
     std::unique_ptr<MqttLink> mqtt_;
 };

@@ -14,7 +14,8 @@ void ServiceLog::setObserver(LineObserver observer) {
 
 void ServiceLog::Log(std::string_view text, int level) {
     const bool written = level <= debugLevel_;
-    if (!written && !observer_)
+    const bool observed = observer_ && level <= observerLevel_;
+    if (!written && !observed)
         return;
     std::string line = formatDateTime(clock_.now(), formats_);
     line += ' ';
@@ -23,7 +24,7 @@ void ServiceLog::Log(std::string_view text, int level) {
         std::lock_guard lock(writeLock_);
         appendToFile(file_, line + "\r\n");
     }
-    if (observer_)
+    if (observed)
         observer_(line, level);
 }
 

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <filesystem>
 #include <functional>
+#include <limits>
 #include <mutex>
 #include <string>
 
@@ -30,6 +31,13 @@ public:
     void setDebugLevel(int level) { debugLevel_ = level; }
     int debugLevel() const { return debugLevel_; }
     void setObserver(LineObserver observer);
+    // Lines above this level are not passed to the observer (negative: none are); it is told of
+    // every line until this is set.
+    void setObserverLevel(int maxLevel) { observerLevel_ = maxLevel; }
+
+    bool logs(int level) const override {
+        return level <= debugLevel_ || (observer_ && level <= observerLevel_);
+    }
 
     void Log(std::string_view text, int level) override;
 
@@ -38,6 +46,7 @@ private:
     Formats formats_;
     const Clock& clock_;
     std::atomic<int> debugLevel_{0};
+    std::atomic<int> observerLevel_{std::numeric_limits<int>::max()};
     LineObserver observer_;
     std::mutex writeLock_;
 };

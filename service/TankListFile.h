@@ -19,6 +19,8 @@ public:
     // std::runtime_error when the file is missing or its current version cannot be read whole;
     // why it cannot is logged at level 0 once per version, with the file, line and reason.
     const TankTable& tankList();
+    // The list as the last load left it: whole, or the rows read before a fault.
+    const TankTable& loaded() const { return list_; }
 
 private:
     FileWatch file_;

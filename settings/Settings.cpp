@@ -40,6 +40,8 @@ constexpr auto kSettings = [] {
         {SmtpEmail, kMachine, "STMP", "Email", kStr, 0, ""},
         {SmtpEmailName, kMachine, "STMP", "EmailName", kStr, 0, ""},
         {SmtpTestEmail, kMachine, "STMP", "TestEmail", kStr, 0, ""},
+        {SmtpSecurity, kMachine, "STMP", "Security", kStr, 0, "None"},
+        {SmtpCAFile, kMachine, "STMP", "CAFile", kStr, 0, ""},
         {MqttHost, kMachine, "MQTT", "Host", kStr, 0, ""},
         {MqttPort, kMachine, "MQTT", "Port", kInt, kMqttPort, ""},
         {MqttSecurity, kMachine, "MQTT", "Security", kStr, 0, "None"},
@@ -126,6 +128,7 @@ QString toQString(std::string_view s) {
 
 constexpr std::array<const char*, 5> kParityTexts{"None", "Odd", "Even", "Mark", "Space"};
 constexpr std::array<const char*, 3> kAuthTexts{"None", "Default", "SASL"};
+constexpr std::array<const char*, 3> kSecurityTexts{"None", "STARTTLS", "TLS"};
 
 struct SerialKeys {
     Setting comNumber, baud, parity, dataBits, stopBits;
@@ -233,6 +236,14 @@ QString smtpAuthText(SmtpAuth auth) {
     return QString::fromLatin1(kAuthTexts[static_cast<size_t>(auth)]);
 }
 
+SmtpSecurity smtpSecurityFromText(const QString& text) {
+    const QString word = text.trimmed();
+    for (size_t i = 0; i < kSecurityTexts.size(); ++i)
+        if (word.compare(QLatin1String(kSecurityTexts[i]), Qt::CaseInsensitive) == 0)
+            return static_cast<SmtpSecurity>(i);
+    return SmtpSecurity::Unknown;
+}
+
 SerialSettings defaultSerialSettings(SettingsScope scope) {
     const SerialKeys k = serialKeys(scope);
     return {settingInfo(k.comNumber).integerDefault, settingInfo(k.baud).integerDefault,
@@ -325,7 +336,9 @@ SmtpSettings readSmtpSettings(const Profile& machine) {
             smtpAuthFromText(readString(machine, Setting::SmtpAuth)),
             readString(machine, Setting::SmtpEmail),
             readString(machine, Setting::SmtpEmailName),
-            readString(machine, Setting::SmtpTestEmail)};
+            readString(machine, Setting::SmtpTestEmail),
+            smtpSecurityFromText(readString(machine, Setting::SmtpSecurity)),
+            readString(machine, Setting::SmtpCAFile)};
 }
 
 void writeSmtpSettings(Profile& machine, const SmtpSettings& s) {

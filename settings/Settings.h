@@ -38,6 +38,8 @@ enum class Setting {
     SmtpEmail,
     SmtpEmailName,
     SmtpTestEmail,
+    SmtpSecurity, // transport security of the mail server: "None", "STARTTLS" or "TLS"
+    SmtpCAFile,   // certificates to trust for it instead of the system's; empty: the system's
     // Machine-wide: publishing to an MQTT broker (an empty host: off).
     MqttHost,
     MqttPort,     // missing: 1883, or 8883 with TLS
@@ -223,6 +225,14 @@ struct ServiceSettings {
 };
 ServiceSettings readServiceSettings(const Profile& machine);
 
+// None: plain SMTP. StartTls: the plain connection is upgraded, and a server that does not
+// offer STARTTLS is an error. Tls: TLS from the first byte (port 465 style). Unknown: a text
+// that names none of them; no mail goes out with it, rather than one sent less safely than the
+// administrator asked for.
+enum class SmtpSecurity { None, StartTls, Tls, Unknown };
+// "None", "STARTTLS", "TLS" in any case; any other text is Unknown.
+SmtpSecurity smtpSecurityFromText(const QString& text);
+
 struct SmtpSettings {
     QString host;
     QString username;
@@ -232,6 +242,8 @@ struct SmtpSettings {
     QString email;
     QString emailName;
     QString testEmail;
+    SmtpSecurity security = SmtpSecurity::None;
+    QString caFile;
 
     bool operator==(const SmtpSettings&) const = default;
 };
@@ -239,7 +251,8 @@ struct SmtpSettings {
 // Missing values take the catalog's defaults.
 SmtpSettings readSmtpSettings(const Profile& machine);
 // In the order of the mail setup window: host, user name, password, port, auth, sender
-// address, sender name, test address.
+// address, sender name, test address. Security and CAFile are the administrator's, set in the
+// settings file: they are not written here.
 void writeSmtpSettings(Profile& machine, const SmtpSettings& s);
 
 } // namespace lw

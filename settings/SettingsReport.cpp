@@ -48,6 +48,9 @@ std::pair<QString, QString> valueAndSource(const Profile& machine, const Setting
     if (value != stored)
         return {value, QStringLiteral("file: %1 is none of the names (they are case-sensitive)")
                            .arg(quoted(stored))};
+    if (info.setting == Setting::SmtpSecurity &&
+        smtpSecurityFromText(stored) == SmtpSecurity::Unknown)
+        return {value, QStringLiteral("file: not None, STARTTLS or TLS, so no mail is sent")};
     if ((info.setting == Setting::SmtpPassword || info.setting == Setting::MqttPassword) &&
         !value.isEmpty())
         value = kMask;

@@ -51,8 +51,9 @@ void installSignalHandlers() {
 
 class Log {
 public:
-    explicit Log(const std::string& file)
-        : out_(file.empty() ? stderr : std::fopen(file.c_str(), "a")), owned_(!file.empty()) {
+    Log(const std::string& file, bool times)
+        : out_(file.empty() ? stderr : std::fopen(file.c_str(), "a")), owned_(!file.empty()),
+          times_(times) {
         if (!out_)
             throw std::system_error(errno, std::generic_category(), "open " + file);
     }
@@ -61,6 +62,13 @@ public:
             std::fclose(out_);
     }
     void line(const std::string& text) {
+        if (times_) {
+            const auto ms = std::chrono::duration_cast<milliseconds>(
+                                std::chrono::system_clock::now().time_since_epoch())
+                                .count();
+            std::fprintf(out_, "%lld.%03lld ", static_cast<long long>(ms / 1000),
+                         static_cast<long long>(ms % 1000));
+        }
         std::fprintf(out_, "%s\n", text.c_str());
         std::fflush(out_);
     }
@@ -68,6 +76,7 @@ public:
 private:
     FILE* out_;
     bool owned_;
+    bool times_;
 };
 
 struct Chunk {
@@ -80,7 +89,7 @@ public:
     explicit Emulator(const RunOptions& o)
         : options_(o), line_(o.device.empty() ? SerialLine::createPty(!o.exitOnHangup)
                                               : SerialLine::openDevice(o.device, o.baud)),
-          plant_(o.units, o.plant), log_(o.logFile) {
+          plant_(o.units, o.plant), log_(o.logFile, o.logTimes) {
         if (!o.link.empty())
             line_.link(o.link);
     }
@@ -278,8 +287,8 @@ double rateArg(const std::string& name, const std::string& value) {
 std::string runUsage() {
     return "usage: ostrel-sim run --unit ADDR:TYPE[:ID,ID,...][:KEY=VALUE...][:silent]"
            "[:signal-test][:steady] [--unit ...]\n"
-           "         [--plant FILE] [--device PATH] [--link PATH] [--log FILE] [--seed N]\n"
-           "         [--no-drift] [--turnaround MS] [--baud N] [--bad-crc RATE]\n"
+           "         [--plant FILE] [--device PATH] [--link PATH] [--log FILE] [--log-times]\n"
+           "         [--seed N] [--no-drift] [--turnaround MS] [--baud N] [--bad-crc RATE]\n"
            "         [--split N] [--split-delay MS] [--signal-test] [--noise N]\n"
            "         [--noise-delay MS] [--exit-on-hangup]\n"
            "  TYPE: R200S R200D R200I R300S R300D R300T R300Q R300I\n"
@@ -312,6 +321,8 @@ RunOptions parseRunOptions(const std::vector<std::string>& args) {
             o.link = value();
         } else if (a == "--log") {
             o.logFile = value();
+        } else if (a == "--log-times") {
+            o.logTimes = true;
         } else if (a == "--seed") {
             o.plant.seed = static_cast<uint32_t>(intArg(a, value(), 0, 0x7FFFFFFF));
         } else if (a == "--no-drift") {

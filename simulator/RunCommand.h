@@ -26,6 +26,7 @@ struct RunOptions {
     std::string device;  // open this device instead of creating a pty
     std::string link;    // symlink to the line's path, replaced when present
     std::string logFile; // empty: standard error
+    bool logTimes = false; // each log line starts with the wall-clock time, seconds.milliseconds
     PlantOptions plant;
     int turnaroundMs = 20;  // from the request's last byte to the reply's first
     int baud = 0;           // above 0: pace replies at this rate (10 bits a byte)

@@ -12,12 +12,7 @@
 //   mqtt_bench [SECONDS]   (default 30)
 
 #include <mosquitto.h>
-#include <netinet/in.h>
 #include <pthread.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -36,13 +31,14 @@
 #include <unordered_map>
 #include <vector>
 
+#include "ChildProcess.h"
+#include "Files.h"
 #include "FrameBuilder.h"
 #include "LearnedTypeTable.h"
 #include "MqttLink.h"
 #include "ServicePipeline.h"
+#include "Sockets.h"
 #include "SystemClock.h"
-
-extern char** environ;
 
 namespace {
 
@@ -66,18 +62,6 @@ int64_t nowNs() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
                SteadyClock::now().time_since_epoch())
         .count();
-}
-
-int freePort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    ::close(fd);
-    return ntohs(a.sin_port);
 }
 
 // CPU seconds of this process's threads, by thread name (the scheduler's nanosecond count).
@@ -120,7 +104,7 @@ public:
     bool answerSignalTest(const FrameBuffer&) override { return false; }
     void forward(std::span<const uint8_t, kBufferSize>) override {}
     const TankTable& tankList() override { return list; }
-    void SendAlarmEmail(const AlarmEmailArgs&) override {}
+    void SendAlarmEmail(const AlarmEmailArgs&, std::string_view) override {}
     void tanksUpdated(const UpdatedTanks& tanks) override {
         if (!link)
             return;
@@ -157,14 +141,12 @@ struct Run {
 };
 
 Run runOnce(int port, int seconds, Latencies& latencies) {
-    const fs::path dir = fs::temp_directory_path() / ("mqtt-bench-" + std::to_string(::getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
+    const test::TempDir dir("mqtt-bench");
     CountingLog log;
     Hooks hooks;
     LearnedTypeTable learned;
     SystemClock clock;
-    ServicePipeline pipeline(dir, Formats::enUS(), clock, log, hooks, learned);
+    ServicePipeline pipeline(dir.path(), Formats::enUS(), clock, log, hooks, learned);
     pipeline.loadLastData();
     hooks.table = &pipeline.LastData();
 
@@ -244,7 +226,6 @@ Run runOnce(int port, int seconds, Latencies& latencies) {
         latencies.sentNs.clear();
     }
     link.reset();
-    fs::remove_all(dir);
     return run;
 }
 
@@ -296,18 +277,14 @@ int main(int argc, char* argv[]) {
         std::printf("mosquitto is not installed (scripts/install-deps.sh)\n");
         return 1;
     }
-    const int port = freePort();
-    const fs::path conf = fs::temp_directory_path() / ("mqtt-bench-" + std::to_string(::getpid()));
-    std::ofstream(conf) << "user root\npersistence false\nlog_dest none\nlistener " << port
-                        << " 127.0.0.1\nallow_anonymous true\nmax_queued_messages 100000\n";
-    pid_t broker = 0;
-    std::string confText = conf.string();
-    char* args[] = {const_cast<char*>("/usr/sbin/mosquitto"), const_cast<char*>("-c"),
-                    confText.data(), nullptr};
-    if (posix_spawn(&broker, args[0], nullptr, nullptr, args, environ) != 0) {
-        std::printf("cannot start mosquitto\n");
-        return 1;
-    }
+    const test::ReservedPort reserved;
+    const int port = reserved.number();
+    const test::TempDir work("mqtt-bench");
+    std::ofstream(work / "mosquitto.conf")
+        << "user root\npersistence false\nlistener " << port
+        << " 127.0.0.1\nallow_anonymous true\nmax_queued_messages 100000\n";
+    test::ChildProcess broker({"/usr/sbin/mosquitto", "-c", (work / "mosquitto.conf").string()},
+                              {.output = test::ChildOutput::Discarded});
     mosquitto_lib_init();
 
     Latencies latencies;
@@ -359,8 +336,5 @@ int main(int argc, char* argv[]) {
     mosquitto_loop_stop(sub, false);
     mosquitto_destroy(sub);
     mosquitto_lib_cleanup();
-    ::kill(broker, SIGTERM);
-    ::waitpid(broker, nullptr, 0);
-    fs::remove(conf);
     return 0;
 }

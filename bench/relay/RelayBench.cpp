@@ -5,16 +5,9 @@
 // broker relaying 255-byte messages from one publisher to as many subscribers (QoS 0).
 // Catch-up: from a new client's connect to its last saved block, with 255 saved units.
 
-#include <fcntl.h>
 #include <mosquitto.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <poll.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/ioctl.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -23,7 +16,6 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -32,11 +24,15 @@
 #include <thread>
 #include <vector>
 
-extern char** environ;
+#include "ChildProcess.h"
+#include "Files.h"
+#include "Sockets.h"
+#include "Wait.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using namespace lw::test;
 
 constexpr int kBlockSize = 255;
 constexpr int kRate = 200;     // blocks or messages per second
@@ -67,91 +63,6 @@ Figures figures(std::vector<int64_t> ns) {
     return {at(0.50), at(0.99), ns.size()};
 }
 
-// A process started by the bench and ended by it.
-class Child {
-public:
-    // With `pipes`, the child's stdin and stdout are pipes: it ends when its stdin closes.
-    Child(const std::vector<std::string>& args, bool pipes) {
-        int in[2] = {-1, -1};
-        int out[2] = {-1, -1};
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        if (pipes) {
-            if (pipe(in) != 0 || pipe(out) != 0)
-                throw std::runtime_error("pipe");
-            posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
-            posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-            for (int fd : {in[0], in[1], out[0], out[1]})
-                posix_spawn_file_actions_addclose(&actions, fd);
-        } else {
-            posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-            posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-        }
-        std::vector<char*> argv;
-        for (const std::string& a : args)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        const int rc = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        if (rc != 0)
-            throw std::runtime_error("cannot start " + args[0]);
-        if (pipes) {
-            close(in[0]);
-            close(out[1]);
-            stdin_ = in[1];
-            stdout_ = out[0];
-        }
-    }
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
-    ~Child() {
-        if (stdin_ >= 0)
-            close(stdin_);
-        else
-            kill(pid_, SIGTERM);
-        waitpid(pid_, nullptr, 0);
-        if (stdout_ >= 0)
-            close(stdout_);
-    }
-    std::string readLine() const {
-        std::string line;
-        char c;
-        while (read(stdout_, &c, 1) == 1 && c != '\n')
-            line += c;
-        return line;
-    }
-
-private:
-    pid_t pid_ = -1;
-    int stdin_ = -1;
-    int stdout_ = -1;
-};
-
-int connectLoopback(uint16_t port) {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(port);
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-        close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-uint16_t freeLoopbackPort() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    socklen_t len = sizeof addr;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-    close(fd);
-    return ntohs(addr.sin_port);
-}
-
 int64_t stampOf(const uint8_t* bytes) {
     int64_t t;
     std::memcpy(&t, bytes, sizeof t);
@@ -164,15 +75,19 @@ bool counted(int arrival) {
 
 struct Setup {
     fs::path hostProgram;
-    fs::path work; // temporary folder of this run
+    TempDir work{"relay_bench"}; // temporary folder of this run
 };
+
+// The relay host reports its port on its output and ends when its input closes, so it goes
+// with the bench even when the bench is killed.
+const ChildOptions kHostOptions{.output = ChildOutput::Piped, .pipedInput = true};
 
 // --- the relay -------------------------------------------------------------------------
 
 Figures relayLatency(const Setup& s, int clients) {
     const fs::path folder = s.work / "empty";
     fs::create_directories(folder);
-    Child host({s.hostProgram, folder, std::to_string(kRate)}, true);
+    ChildProcess host({s.hostProgram, folder, std::to_string(kRate)}, kHostOptions);
     const uint16_t port = static_cast<uint16_t>(std::stoi(host.readLine()));
 
     struct Client {
@@ -182,7 +97,7 @@ Figures relayLatency(const Setup& s, int clients) {
     };
     std::vector<Client> all;
     for (int i = 0; i < clients; ++i)
-        all.push_back({connectLoopback(port), {}, 0});
+        all.push_back({connectTo("127.0.0.1", port), {}, 0});
     std::vector<pollfd> fds;
     for (const Client& c : all)
         fds.push_back({c.fd, POLLIN, 0});
@@ -223,16 +138,16 @@ std::vector<double> catchUpMs(const Setup& s) {
     fs::create_directories(folder);
     const std::vector<char> block(kBlockSize, 1);
     for (int id = 1; id <= kSavedUnits; ++id)
-        std::ofstream(folder / ("LastData-" + std::to_string(id) + ".bin"), std::ios::binary)
-            .write(block.data(), kBlockSize);
-    Child host({s.hostProgram, folder, "0"}, true);
+        writeFile(folder / ("LastData-" + std::to_string(id) + ".bin"),
+                  {block.data(), block.size()});
+    ChildProcess host({s.hostProgram, folder, "0"}, kHostOptions);
     const uint16_t port = static_cast<uint16_t>(std::stoi(host.readLine()));
 
     std::vector<double> times;
     std::vector<uint8_t> buffer(kSavedUnits * kBlockSize);
     for (int round = 0; round < kCatchUpRounds; ++round) {
         const int64_t start = monotonicNs();
-        const int fd = connectLoopback(port);
+        const int fd = connectTo("127.0.0.1", port);
         size_t got = 0;
         ssize_t n = 0;
         while (got < buffer.size() && (n = read(fd, buffer.data() + got, buffer.size() - got)) > 0)
@@ -269,12 +184,9 @@ void onSubscribe(mosquitto*, void* self, int, int, const int*) {
 mosquitto* newClient(void* self, uint16_t port) {
     mosquitto* m = mosquitto_new(nullptr, true, self);
     mosquitto_int_option(m, MOSQ_OPT_TCP_NODELAY, 1);
-    for (int attempt = 0; mosquitto_connect(m, "127.0.0.1", port, 60) != MOSQ_ERR_SUCCESS;
-         ++attempt) {
-        if (attempt == 100)
-            throw std::runtime_error("broker not reachable");
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
+    // The broker may still be starting.
+    if (!waitUntil([&] { return mosquitto_connect(m, "127.0.0.1", port, 60) == MOSQ_ERR_SUCCESS; }))
+        throw std::runtime_error("broker not reachable");
     return m;
 }
 
@@ -306,11 +218,12 @@ void publish(uint16_t port, const std::atomic<bool>& stop) {
 }
 
 Figures brokerLatency(const Setup& s, int clients) {
-    const uint16_t port = freeLoopbackPort();
+    const ReservedPort reserved;
+    const uint16_t port = reserved.number();
     const fs::path config = s.work / "mosquitto.conf";
-    std::ofstream(config) << "listener " << port << " 127.0.0.1\n"
-                          << "allow_anonymous true\nset_tcp_nodelay true\n";
-    Child broker({"/usr/sbin/mosquitto", "-c", config}, false);
+    writeFile(config, "listener " + std::to_string(port) +
+                          " 127.0.0.1\nallow_anonymous true\nset_tcp_nodelay true\n");
+    ChildProcess broker({"/usr/sbin/mosquitto", "-c", config}, {.output = ChildOutput::Discarded});
 
     std::vector<int64_t> samples;
     std::vector<Subscriber> subs(static_cast<size_t>(clients));
@@ -368,10 +281,6 @@ Figures brokerLatency(const Setup& s, int clients) {
 int main() {
     Setup s;
     s.hostProgram = fs::canonical("/proc/self/exe").parent_path() / "relay-bench-host";
-    char pattern[] = "/tmp/relay_bench-XXXXXX";
-    if (!mkdtemp(pattern))
-        return 1;
-    s.work = pattern;
     const bool haveBroker = fs::exists("/usr/sbin/mosquitto");
     mosquitto_lib_init();
 
@@ -410,6 +319,5 @@ int main() {
                 kSavedUnits, catchUp[catchUp.size() / 2], catchUp.back(), kCatchUpRounds,
                 catchUp.back() <= 10.0 ? "met" : "MISSED");
     mosquitto_lib_cleanup();
-    fs::remove_all(s.work);
     return status;
 }

@@ -25,6 +25,7 @@ TEST(CodeTables, Battery) {
     EXPECT_EQ(batteryWord(1), "Fair");
     EXPECT_EQ(batteryWord(50), "Fair");
     EXPECT_EQ(batteryWord(51), "Good");
+    EXPECT_EQ(batteryWord(-1), "Fair");
     EXPECT_EQ(batteryWord(std::nullopt), "?");
 }
 

@@ -2,11 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
+#include "Files.h"
 
 using namespace lw;
+using lw::test::readFile;
+using lw::test::TempDir;
+using lw::test::writeFile;
 namespace fs = std::filesystem;
 
 namespace {
@@ -14,13 +15,6 @@ namespace {
 constexpr double kSecond = 1.0 / 86400;
 const std::string kHeader = "DateTime\tStatus\tLevel\tVolume\tTemperature\tInput1\tInput2\t"
                             "LevelBelow\tVolumeBelow\tLevelAbove\tVolumeAbove\r\n";
-
-std::string readFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 TankRecord reading() {
     TankRecord r;
@@ -39,14 +33,7 @@ TankRecord reading() {
 
 class HistoryFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string name = (fs::temp_directory_path() / "lw-history-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(name.data()), nullptr);
-        dir = name;
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
-    fs::path dir;
+    const TempDir dir{"lw-history"};
     const double t0 = encodeDateTime({2026, 12, 9, 14, 5, 9, 0});
 };
 
@@ -144,7 +131,7 @@ TEST_F(HistoryFileTest, FileThatCannotBeOpenedLosesTheRowOnly) {
 }
 
 TEST_F(HistoryFileTest, ExistingFileWithoutHeaderIsAppendedTo) {
-    std::ofstream(dir / "2026Dec09-12.txt", std::ios::binary) << "";
+    writeFile(dir / "2026Dec09-12.txt", "");
     ASSERT_TRUE(HistoryFile(dir, Formats::enUS()).append(reading(), 12, false, t0));
     EXPECT_EQ(readFile(dir / "2026Dec09-12.txt"),
               "12/09/2026 14:05:09\t0\t1234.5\t20000\t-3\t4\t0\r\n");

@@ -3,11 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <unistd.h>
 #include <vector>
 
 #include "DateTime.h"
+#include "Files.h"
 
 using namespace lw;
 
@@ -179,9 +178,7 @@ TEST(PollList, LoadsTheFileBytesItCanUse) {
 }
 
 TEST(PollList, LoadingAFileReplacesTheAddressesOnly) {
-    const auto dir =
-        std::filesystem::temp_directory_path() / ("polllist-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
+    const lw::test::TempDir dir("polllist");
     const auto file = dir / kPollListFileName;
 
     PollList list;
@@ -192,12 +189,11 @@ TEST(PollList, LoadingAFileReplacesTheAddressesOnly) {
     EXPECT_EQ(addresses(list), (std::vector<int>{5, 6, 7}));
     EXPECT_EQ(list.pollTankNum(), 2);
 
-    std::ofstream(file, std::ios::binary) << "9\r\n6\r\n";
+    lw::test::writeFile(file, "9\r\n6\r\n");
     EXPECT_TRUE(list.loadFile(file));
     EXPECT_EQ(addresses(list), (std::vector<int>{9, 6}));
     EXPECT_EQ(list.pollTankNum(), 1);
     EXPECT_EQ(list.entry(2).DispType, 12);
-    std::filesystem::remove_all(dir);
 }
 
 TEST(PollList, PollLineText) {

@@ -9,17 +9,18 @@
 #include <QTimer>
 
 #include "AtomicFile.h"
-#include "SystemClock.h"
+#include "Files.h"
 #include "LiveUpdate.h"
 #include "PollList.h"
 #include "Receiver.h"
 #include "SerialPort.h"
 #include "SimProcess.h"
+#include "SystemClock.h"
 #include "WaitFor.h"
 
 using namespace lw;
 using lw::test::hasLine;
-using lw::test::readWholeFile;
+using lw::test::readFile;
 using lw::test::SimProcess;
 using lw::test::waitFor;
 
@@ -96,7 +97,7 @@ protected:
         return units;
     }
     bool logged(const std::string& line, const char* log = "sim.log") {
-        return waitFor([&] { return hasLine(readWholeFile(file(log)), line); });
+        return waitFor([&] { return hasLine(readFile(file(log)), line); });
     }
 
     QTemporaryDir dir;
@@ -113,7 +114,7 @@ TEST_F(SerialLink, ThePollListFileDrivesPollingAndRepliesReachTheRows) {
     EXPECT_EQ(pollInterval(k, kPollCycleMs), 1666);
     const QString pollFile = dir.filePath(kPollListFileName);
     ASSERT_FALSE(replaceFileAtomically(pollFile.toStdString(), monitorList.fileText()));
-    EXPECT_EQ(readWholeFile(pollFile.toStdString()), "3\r\n12\r\n255\r\n");
+    EXPECT_EQ(readFile(pollFile.toStdString()), "3\r\n12\r\n255\r\n");
 
     // ... and the owner of the port loads it and polls the plant.
     SimProcess sim(simArgs({"--unit", "3:R200D:3,1003", "--unit", "12:R300S:9012", "--unit",

@@ -9,21 +9,26 @@
 #include <vector>
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
-#include <QTest>
 
 #include "IndyRx.h"
+#include "QtFiles.h"
 #include "RelayServer.h"
+#include "Sockets.h"
+#include "WaitFor.h"
 
 using namespace lw;
+using lw::test::kWaitMs;
+using lw::test::ReservedPort;
+using lw::test::spin;
+using lw::test::waitFor;
+using lw::test::writeFile;
 
 namespace {
 
 const QHostAddress kLoopback(QHostAddress::LocalHost);
-constexpr int kWaitMs = 20000;
 constexpr IndyRxTimeouts kQuick{
     .connectMs = 2000, .retryAfterFailedConnectMs = 200, .retryAfterLostConnectionMs = 100};
 
@@ -56,7 +61,7 @@ struct Recorder {
         return out;
     }
     bool waitForLine(const QString& line, size_t from = 0) const {
-        return QTest::qWaitFor([&] { return lines(from).contains(line); }, kWaitMs);
+        return waitFor([&] { return lines(from).contains(line); });
     }
 };
 
@@ -64,14 +69,12 @@ struct Recorder {
 
 TEST(IndyRx, ReportsTheConnectionAndReconnectsToARestartedService) {
     QTemporaryDir dir;
-    {
-        QFile saved(dir.filePath("LastData-3.bin"));
-        ASSERT_TRUE(saved.open(QIODevice::WriteOnly));
-        saved.write(bytesOf(taggedBlock(3)));
-    }
+    writeFile(dir.filePath("LastData-3.bin"), bytesOf(taggedBlock(3)));
+    // Nothing else is given the port while the service is away.
+    const ReservedPort reserved;
+    const quint16 port = reserved.number();
     auto service = std::make_unique<RelayServer>(dir.path(), nullptr);
-    ASSERT_TRUE(service->TCPInit(0, kLoopback.toString()));
-    const quint16 port = service->serverPort();
+    ASSERT_TRUE(service->TCPInit(port, kLoopback.toString()));
 
     IndyRx link(QStringLiteral("localhost"), port, kQuick);
     Recorder rec(link);
@@ -94,9 +97,8 @@ TEST(IndyRx, ReportsTheConnectionAndReconnectsToARestartedService) {
 
     // While it is away every attempt fails with the platform's text, and is retried.
     mark = rec.records.size();
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return rec.lines(mark).count("Ostrel Service: Connecting to 127.0.0.1.") >= 2; },
-        kWaitMs));
+    ASSERT_TRUE(waitFor(
+        [&] { return rec.lines(mark).count("Ostrel Service: Connecting to 127.0.0.1.") >= 2; }));
     const QStringList away = rec.lines(mark);
     EXPECT_EQ(away.mid(0, 3), (QStringList{"Ostrel Service: Resolving hostname localhost.",
                                            "Ostrel Service: Connecting to 127.0.0.1.",
@@ -123,7 +125,7 @@ TEST(IndyRx, ReassemblesBlocksSplitAcrossSegmentsAndTellsStatusBlocksApart) {
     const QByteArray status = bytesOf(makeStatusBlock("1/2/2026 10:00:00 AM Service Start"));
     peer->write(frame.left(100));
     ASSERT_TRUE(peer->waitForBytesWritten(kWaitMs));
-    QTest::qWait(300); // the rest of the block comes in a later segment
+    spin(300); // the rest of the block comes in a later segment
     peer->write(frame.mid(100) + status + frame.left(10));
     ASSERT_TRUE(peer->waitForBytesWritten(kWaitMs));
     ASSERT_TRUE(rec.waitForLine("DATA 83")); // 'S' starts the status block
@@ -158,21 +160,19 @@ TEST(IndyRx, AConnectThatHangsTimesOutAndIsRetried) {
         fillers.push_back(std::make_unique<QTcpSocket>());
         fillers.back()->connectToHost(kLoopback, ntohs(addr.sin_port));
     }
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] {
-            return std::any_of(fillers.begin(), fillers.end(), [](const auto& s) {
-                return s->state() == QAbstractSocket::ConnectedState;
-            });
-        },
-        kWaitMs));
+    ASSERT_TRUE(waitFor([&] {
+        return std::any_of(fillers.begin(), fillers.end(), [](const auto& s) {
+            return s->state() == QAbstractSocket::ConnectedState;
+        });
+    }));
 
     IndyRx link(
         QStringLiteral("127.0.0.1"), ntohs(addr.sin_port),
         {.connectMs = 300, .retryAfterFailedConnectMs = 100, .retryAfterLostConnectionMs = 100});
     Recorder rec(link);
     link.start();
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return rec.lines().count("Ostrel Service: Connect timed out.") >= 2; }, kWaitMs));
+    ASSERT_TRUE(
+        waitFor([&] { return rec.lines().count("Ostrel Service: Connect timed out.") >= 2; }));
     EXPECT_EQ(rec.lines().mid(0, 3), (QStringList{"Ostrel Service: Connecting to 127.0.0.1.",
                                                   "Ostrel Service: Connect timed out.",
                                                   "Ostrel Service: Connecting to 127.0.0.1."}));
@@ -183,10 +183,8 @@ TEST(IndyRx, AConnectThatHangsTimesOutAndIsRetried) {
 TEST(IndyRx, DefaultWaitsAreTenSecondsToConnectNineAfterAFailureFiveAfterALoss) {
     // Timers of seconds may fire up to 5% late.
     const auto within = [](int ms, int upTo) { return ms > upTo - 2000 && ms <= upTo * 21 / 20; };
-    QTcpServer probe;
-    ASSERT_TRUE(probe.listen(kLoopback, 0));
-    const quint16 port = probe.serverPort();
-    probe.close(); // refused from now on
+    const ReservedPort reserved; // refused until the service below listens on it
+    const quint16 port = reserved.number();
 
     IndyRx link(QStringLiteral("127.0.0.1"), port);
     Recorder rec(link);
@@ -203,7 +201,7 @@ TEST(IndyRx, DefaultWaitsAreTenSecondsToConnectNineAfterAFailureFiveAfterALoss) 
     connected.start();
     ASSERT_TRUE(seen.waitForLine("Ostrel Service: Connected."));
     EXPECT_EQ(connected.remainingWaitMs(), -1);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return service->clientCount() == 1; }, kWaitMs));
+    ASSERT_TRUE(waitFor([&] { return service->clientCount() == 1; }));
     const size_t mark = seen.records.size();
     service.reset(); // the service goes away
     ASSERT_TRUE(seen.waitForLine("Ostrel Service: Disconnected.", mark));

@@ -10,20 +10,10 @@
 
 #include "FileDate.h"
 #include "FileWatch.h"
+#include "QtFiles.h"
 
 using namespace lw;
-
-namespace {
-
-void writeFile(const QString& path, const QByteArray& bytes, const QDateTime& modified) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-    ASSERT_TRUE(f.flush()); // before the time is set, or the write would set it again
-    ASSERT_TRUE(f.setFileTime(modified, QFileDevice::FileModificationTime));
-}
-
-} // namespace
+using lw::test::writeFile;
 
 TEST(FileWatch, LoadsWhenTheDateChangesAndRetriesAFailureOnlyAfterARewrite) {
     QTemporaryDir dir;

@@ -7,63 +7,27 @@
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <cerrno>
-#include <fcntl.h>
 #include <termios.h>
-#include <unistd.h>
 
+#include "Pty.h"
 #include "SerialPort.h"
 #include "WaitFor.h"
 
 using namespace lw;
+using lw::test::Pty;
 using lw::test::waitFor;
 
 namespace {
 
-class Pty {
-public:
-    Pty() {
-        master_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-        EXPECT_GE(master_, 0);
-        EXPECT_EQ(grantpt(master_), 0);
-        EXPECT_EQ(unlockpt(master_), 0);
-        path_ = QString::fromLocal8Bit(ptsname(master_));
-        termios t{};
-        tcgetattr(master_, &t);
-        cfmakeraw(&t);
-        tcsetattr(master_, TCSANOW, &t);
-    }
-    ~Pty() { closeMaster(); }
+// The path of the pty's other end, as a COM map holds it.
+QString devicePath(const Pty& pty) {
+    return QString::fromStdString(pty.path());
+}
 
-    const QString& path() const { return path_; }
-    void write(const QByteArray& bytes) {
-        ASSERT_EQ(::write(master_, bytes.constData(), static_cast<size_t>(bytes.size())),
-                  bytes.size());
-    }
-    // Whatever the other end has sent by now.
-    QByteArray readAvailable() {
-        QByteArray out;
-        char buf[512];
-        ssize_t n;
-        while ((n = ::read(master_, buf, sizeof buf)) > 0)
-            out.append(buf, n);
-        return out;
-    }
-    termios settings() const {
-        termios t{};
-        tcgetattr(master_, &t);
-        return t;
-    }
-    void closeMaster() {
-        if (master_ >= 0)
-            ::close(master_);
-        master_ = -1;
-    }
-
-private:
-    int master_ = -1;
-    QString path_;
-};
+QByteArray bytesOf(const std::vector<uint8_t>& bytes) {
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                      static_cast<qsizetype>(bytes.size()));
+}
 
 class SerialPortTest : public ::testing::Test {
 protected:
@@ -72,6 +36,7 @@ protected:
     }
 
     void mapPort(int com, const QString& path) { ports.map(com, path); }
+    void mapPort(int com, const Pty& pty) { mapPort(com, devicePath(pty)); }
 
     QTemporaryDir settingsDir;
     ComPortMap ports;
@@ -81,8 +46,8 @@ protected:
 
 TEST_F(SerialPortTest, ComNumbersMapToDevicesAndAvailability) {
     Pty pty;
-    mapPort(2, pty.path());
-    EXPECT_EQ(ports.devicePath(2), pty.path());
+    mapPort(2, pty);
+    EXPECT_EQ(ports.devicePath(2), devicePath(pty));
     EXPECT_EQ(ports.devicePath(3), "/dev/ttyS2");
     EXPECT_EQ(ports.devicePath(0), "");
     for (const auto& [key, n] : std::vector<std::pair<QString, std::optional<int>>>{
@@ -115,7 +80,7 @@ TEST_F(SerialPortTest, EveryParityReachesThePort) {
 
 TEST_F(SerialPortTest, DeliversEveryByteInOrderAndSendsBytes) {
     Pty pty;
-    mapPort(1, pty.path());
+    mapPort(1, pty);
     SerialPort port(ports);
     QSignalSpy opened(&port, &SerialPort::portOpened);
     QByteArray received;
@@ -131,7 +96,7 @@ TEST_F(SerialPortTest, DeliversEveryByteInOrderAndSendsBytes) {
         QByteArray chunk;
         for (int i = 0; i < 1 + (burst * 37) % 97; ++i)
             chunk.append(static_cast<char>((burst * 31 + i) & 0xFF));
-        pty.write(chunk);
+        pty.write(chunk.toStdString());
         sent += chunk;
         if (burst % 3 == 0)
             lw::test::spin(1);
@@ -142,7 +107,7 @@ TEST_F(SerialPortTest, DeliversEveryByteInOrderAndSendsBytes) {
     const uint8_t request[] = {0x01, 0x04, 0x00, 0x00, 0x00, 0x18, 0xF0, 0x00};
     EXPECT_EQ(port.putBytes(request), 0);
     QByteArray onLine;
-    ASSERT_TRUE(waitFor([&] { return (onLine += pty.readAvailable()).size() >= 8; }));
+    ASSERT_TRUE(waitFor([&] { return (onLine += bytesOf(pty.readAvailable())).size() >= 8; }));
     EXPECT_EQ(onLine, QByteArray(reinterpret_cast<const char*>(request), 8));
 
     port.close();
@@ -154,7 +119,7 @@ TEST_F(SerialPortTest, LineSettingsApplyAtOpenAndAtOnceWhenOpen) {
     // A pty keeps the speed and the stop bits it is given; it forces 8 bits without parity, so
     // those two are left to the device driver here.
     Pty pty;
-    mapPort(1, pty.path());
+    mapPort(1, pty);
     SerialPort port(ports);
     ASSERT_TRUE(port.setLineSettings({19200, Parity::Even, 7, 2}));
     ASSERT_TRUE(port.open());
@@ -179,8 +144,8 @@ TEST_F(SerialPortTest, LineSettingsApplyAtOpenAndAtOnceWhenOpen) {
 TEST_F(SerialPortTest, ANewNumberMovesAnOpenPort) {
     Pty first;
     Pty second;
-    mapPort(1, first.path());
-    mapPort(2, second.path());
+    mapPort(1, first);
+    mapPort(2, second);
     SerialPort port(ports);
     QSignalSpy opened(&port, &SerialPort::portOpened);
     QSignalSpy closed(&port, &SerialPort::portClosed);
@@ -200,7 +165,7 @@ TEST_F(SerialPortTest, ANewNumberMovesAnOpenPort) {
     ASSERT_TRUE(waitFor([&] { return received == "from two"; }));
 
     // A new map that moves the device of an open port moves the port with it.
-    mapPort(2, first.path());
+    mapPort(2, first);
     ASSERT_TRUE(port.setPortMap(ports));
     EXPECT_TRUE(port.isOpen());
     EXPECT_EQ(closed.count(), 2);
@@ -219,7 +184,7 @@ TEST_F(SerialPortTest, ADeviceThatGoesAwayLeavesThePortCleanlyClosed) {
     // reused at once by other tests running in parallel, a removed link is not.
     const QString device = settingsDir.filePath("ttyUSB0");
     auto pty = std::make_unique<Pty>();
-    ASSERT_TRUE(QFile::link(pty->path(), device));
+    ASSERT_TRUE(QFile::link(devicePath(*pty), device));
     mapPort(1, device);
     SerialPort port(ports);
     QSignalSpy closed(&port, &SerialPort::portClosed);
@@ -241,7 +206,7 @@ TEST_F(SerialPortTest, ADeviceThatGoesAwayLeavesThePortCleanlyClosed) {
 
     // The device comes back under the same name.
     Pty again;
-    ASSERT_TRUE(QFile::link(again.path(), device));
+    ASSERT_TRUE(QFile::link(devicePath(again), device));
     ASSERT_TRUE(port.open()) << port.errorString().toStdString();
     EXPECT_EQ(port.error(), SerialPort::NoError);
 }

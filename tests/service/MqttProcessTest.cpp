@@ -78,14 +78,10 @@ private:
 };
 
 bool accepts(int port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(static_cast<uint16_t>(port));
-    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    ::close(fd);
-    return ok;
+    const int fd = connectTo("127.0.0.1", static_cast<uint16_t>(port));
+    if (fd >= 0)
+        ::close(fd);
+    return fd >= 0;
 }
 
 int run(const std::string& command) {
@@ -102,11 +98,6 @@ int count(const std::string& text, const std::string& part) {
 
 class MqttTest : public ServiceTest {
 protected:
-    void SetUp() override {
-        ServiceTest::SetUp();
-        brokerPort = freeTcpPort();
-        subscriberPort = freeTcpPort();
-    }
     void TearDown() override {
         service.reset(); // "offline" goes out while the broker is still there
         broker.reset();
@@ -144,7 +135,7 @@ protected:
         writeSettings(extra);
     }
 
-    int requests() const { return count(readWholeFile((root / "sim.log").string()), "request "); }
+    int requests() const { return count(readFile(root / "sim.log"), "request "); }
     bool waitConnected(int times = 1) const {
         return waitUntil([&] { return count(log(), " MQTT connected to ") >= times; });
     }
@@ -168,8 +159,11 @@ protected:
         return sub;
     }
 
-    int brokerPort = 0;
-    int subscriberPort = 0;
+    // The broker's listeners: one for the service, one for the test's subscribers.
+    const ReservedPort brokerReserved;
+    const ReservedPort subscriberReserved;
+    const int brokerPort = brokerReserved.number();
+    const int subscriberPort = subscriberReserved.number();
     std::unique_ptr<ChildProcess> broker;
 };
 
@@ -309,9 +303,9 @@ TEST_F(MqttTest, AWrongPasswordIsLoggedOnceAndPollingGoesOn) {
 }
 
 TEST_F(MqttTest, TlsWithAPrivateAuthorityIsVerified) {
-    const std::string d = root.string();
+    const std::string d = root.path().string();
     const std::string ec = " -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes ";
-    for (const std::string& ca : {"ca", "other-ca"})
+    for (const std::string ca : {"ca", "other-ca"})
         ASSERT_EQ(run("openssl req -x509 -days 1" + ec + "-subj /CN=" + ca + " -keyout " + d + "/" +
                       ca + ".key -out " + d + "/" + ca + ".crt"),
                   0);

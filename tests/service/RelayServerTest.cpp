@@ -1,33 +1,34 @@
 #include <gtest/gtest.h>
 
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstring>
-#include <functional>
 #include <memory>
 #include <utility>
 #include <vector>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QFile>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
-#include <QTimer>
 
+#include "QtFiles.h"
 #include "RelayServer.h"
+#include "Sockets.h"
+#include "WaitFor.h"
 
 using namespace lw;
+using lw::test::connectTo;
+using lw::test::kWaitMs;
+using lw::test::waitFor;
+using lw::test::writeFile;
 
 namespace {
 
 using LogLine = std::pair<QString, int>;
 const QHostAddress kLoopback(QHostAddress::LocalHost);
 const QString kLoopbackText = QStringLiteral("127.0.0.1");
-constexpr int kWaitMs = 20000;
 
 // A block that names its source: `tag` in the first four bytes, a pattern after it.
 RelayBlock taggedBlock(uint32_t tag) {
@@ -47,27 +48,6 @@ QByteArray stream(const std::vector<uint32_t>& tags) {
     for (uint32_t t : tags)
         out += bytesOf(taggedBlock(t));
     return out;
-}
-
-// Runs the event loop until `done` holds; unlike a wait that sleeps between rounds, it keeps
-// the sockets busy, so bulk transfers take no longer than they would in the service.
-bool waitUntil(const std::function<bool()>& done, int ms = kWaitMs) {
-    QTimer wake; // the loop must come round to test `done` even when nothing else happens
-    wake.start(20);
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.hasExpired(ms))
-            return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-    return true;
-}
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
 }
 
 struct Fixture {
@@ -93,7 +73,7 @@ struct Reader {
         socket.connectToHost(kLoopback, port);
     }
     bool waitFor(qsizetype bytes) {
-        return waitUntil([&] { return received.size() >= bytes; }, kWaitMs);
+        return lw::test::waitFor([&] { return received.size() >= bytes; });
     }
 };
 
@@ -142,7 +122,7 @@ TEST(RelayServer, HundredClientsReceiveEveryBlockWholeAndInOrder) {
     std::vector<std::unique_ptr<Reader>> clients;
     for (int i = 0; i < 100; ++i)
         clients.push_back(std::make_unique<Reader>(f.server.serverPort()));
-    ASSERT_TRUE(waitUntil([&] { return f.server.clientCount() == 100; }, kWaitMs));
+    ASSERT_TRUE(waitFor([&] { return f.server.clientCount() == 100; }));
 
     std::vector<uint32_t> tags{7};
     for (uint32_t t = 1000; t < 1060; ++t) {
@@ -164,15 +144,9 @@ TEST(RelayServer, ClientThatStopsReadingIsDroppedWhileOthersKeepReceiving) {
     Reader reader(f.server.serverPort());
 
     // A peer that never reads, with a small window so the backlog builds on our side.
-    const int stalled = ::socket(AF_INET, SOCK_STREAM, 0);
-    const int small = 4096;
-    ::setsockopt(stalled, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(f.server.serverPort());
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::connect(stalled, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-    ASSERT_TRUE(waitUntil([&] { return f.server.clientCount() == 2; }, kWaitMs));
+    const int stalled = connectTo("127.0.0.1", f.server.serverPort(), 4096);
+    ASSERT_GE(stalled, 0);
+    ASSERT_TRUE(waitFor([&] { return f.server.clientCount() == 2; }));
 
     std::vector<uint32_t> tags;
     for (uint32_t t = 0; t < 80000 && f.server.clientCount() == 2; ++t) {
@@ -204,7 +178,7 @@ TEST(RelayServer, BytesFromClientsAreReadAndDiscarded) {
     ASSERT_TRUE(chatty.socket.waitForConnected(kWaitMs));
     // More than the kernel buffers of both ends hold: it drains only if the server reads.
     chatty.socket.write(QByteArray(24 * 1024 * 1024, 'z'));
-    ASSERT_TRUE(waitUntil([&] { return chatty.socket.bytesToWrite() == 0; }));
+    ASSERT_TRUE(waitFor([&] { return chatty.socket.bytesToWrite() == 0; }));
     f.server.forward(taggedBlock(5));
     ASSERT_TRUE(chatty.waitFor(kBufferSize));
     EXPECT_EQ(chatty.received, stream({5}));
@@ -213,28 +187,21 @@ TEST(RelayServer, BytesFromClientsAreReadAndDiscarded) {
 // End of input from a monitor only says it will send nothing more; a reset is the end.
 TEST(RelayServer, ClientThatShutsDownItsSendingSideKeepsReceiving) {
     Fixture f;
-    const auto connected = [&] {
-        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_port = htons(f.server.serverPort());
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        EXPECT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-        return fd;
-    };
-    const int halfClosed = connected();
+    const int halfClosed = connectTo("127.0.0.1", f.server.serverPort());
+    ASSERT_GE(halfClosed, 0);
     ASSERT_EQ(::shutdown(halfClosed, SHUT_WR), 0);
-    const int reset = connected();
-    ASSERT_TRUE(waitUntil([&] { return f.server.clientCount() == 2; }));
+    const int reset = connectTo("127.0.0.1", f.server.serverPort());
+    ASSERT_GE(reset, 0);
+    ASSERT_TRUE(waitFor([&] { return f.server.clientCount() == 2; }));
     const linger abort{1, 0};
     ::setsockopt(reset, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
     ::close(reset);
-    ASSERT_TRUE(waitUntil([&] { return f.server.clientCount() == 1; }));
+    ASSERT_TRUE(waitFor([&] { return f.server.clientCount() == 1; }));
     QCoreApplication::processEvents();
 
     f.server.forward(taggedBlock(8));
     QByteArray received;
-    ASSERT_TRUE(waitUntil([&] {
+    ASSERT_TRUE(waitFor([&] {
         char buf[kBufferSize];
         const ssize_t n = ::recv(halfClosed, buf, sizeof buf, MSG_DONTWAIT);
         if (n > 0)

@@ -11,6 +11,8 @@ using namespace lw::test;
 
 namespace {
 
+constexpr char kSystemdAnalyze[] = "/usr/bin/systemd-analyze";
+
 class Install : public ServiceTest {
 protected:
     void SetUp() override {
@@ -20,21 +22,23 @@ protected:
     }
     // The stand-in appends its arguments to a file and exits with `code`.
     void setSystemctl(int code) {
-        std::ofstream(systemctl) << "#!/bin/sh\necho \"$*\" >> '" << calls.string()
-                                 << "'\necho 'systemctl says no' >&2\nexit " << code << "\n";
+        lw::test::writeFile(systemctl, "#!/bin/sh\necho \"$*\" >> '" + calls.string() +
+                                           "'\necho 'systemctl says no' >&2\nexit " +
+                                           std::to_string(code) + "\n");
         ::chmod(systemctl.c_str(), 0755);
     }
     // Exit code, with standard output and error of the run in `output`.
-    int run(const std::string& args) {
-        const std::string command = "OSTREL_UNIT_DIR='" + units.string() + "' OSTREL_SYSTEMCTL='" +
-                                    systemctl.string() + "' " LEVELWATCH_BIN_DIR "/OstrelService " +
-                                    args + " > '" + (root / "out").string() + "' 2>&1";
-        const int status = std::system(command.c_str());
-        output = readWholeFile((root / "out").string());
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    int run(std::vector<std::string> args) {
+        args.insert(args.begin(), LEVELWATCH_BIN_DIR "/OstrelService");
+        RunResult r = runToEnd(args, installEnv());
+        output = std::move(r.output);
+        return r.exitCode;
+    }
+    std::map<std::string, std::string> installEnv() const {
+        return {{"OSTREL_UNIT_DIR", units.string()}, {"OSTREL_SYSTEMCTL", systemctl.string()}};
     }
     std::string callsMade() {
-        const std::string text = readWholeFile(calls.string());
+        const std::string text = readFile(calls);
         std::filesystem::remove(calls);
         return text;
     }
@@ -49,10 +53,10 @@ protected:
 } // namespace
 
 TEST_F(Install, InstallWritesAndEnablesTheUnitUninstallDisablesAndRemovesIt) {
-    ASSERT_EQ(run("INSTALL"), 0) << output;
+    ASSERT_EQ(run({"INSTALL"}), 0) << output;
     EXPECT_EQ(output, "Service installed successfully.\n");
     EXPECT_EQ(callsMade(), "daemon-reload\nenable OstrelService1.service\n");
-    const std::string text = readWholeFile(unit.string());
+    const std::string text = readFile(unit);
     for (const char* line :
          {"Description=Provides Levelwatching for Ostrel Instruments gauges.",
           "Environment=OSTREL_HOME=/var/lib/ostrel", "Restart=on-failure",
@@ -61,7 +65,7 @@ TEST_F(Install, InstallWritesAndEnablesTheUnitUninstallDisablesAndRemovesIt) {
         EXPECT_TRUE(hasLine(text, line)) << line;
     EXPECT_FALSE(std::filesystem::exists(file("LastData.txt"))) << "no service run on install";
 
-    ASSERT_EQ(run("/uninstall -silent"), 0) << output;
+    ASSERT_EQ(run({"/uninstall", "-silent"}), 0) << output;
     EXPECT_EQ(output, "");
     EXPECT_EQ(callsMade(), "disable OstrelService1.service\ndaemon-reload\n");
     EXPECT_FALSE(std::filesystem::exists(unit));
@@ -75,42 +79,38 @@ TEST_F(Install, AnExecutablePathWithBlanksAndSpecifiersIsQuoted) {
         std::filesystem::create_directories(folder);
         const std::filesystem::path program = folder / "OstrelService";
         std::filesystem::copy_file(LEVELWATCH_BIN_DIR "/OstrelService", program);
-        ChildProcess run({program.string(), "INSTALL", "SILENT"},
-                         {.env = {{"OSTREL_UNIT_DIR", units.string()},
-                                  {"OSTREL_SYSTEMCTL", systemctl.string()}}});
+        ChildProcess run({program.string(), "INSTALL", "SILENT"}, {.env = installEnv()});
         return run.waitExit(20000).value_or(-1);
     };
     EXPECT_EQ(installFrom("Ostrel \\\"x"), 1);
     EXPECT_FALSE(std::filesystem::exists(unit));
 
     ASSERT_EQ(installFrom("Ostrel 100% $HOME"), 0);
-    const std::string text = readWholeFile(unit.string());
+    const std::string text = readFile(unit);
     const std::string expected =
-        "ExecStart=\"" + root.string() + "/Ostrel 100%% $HOME/OstrelService\"";
+        "ExecStart=\"" + root.path().string() + "/Ostrel 100%% $HOME/OstrelService\"";
     EXPECT_TRUE(hasLine(text, expected)) << text;
 
     // Let systemd's own parser judge it where it is installed: it resolves the executable.
-    if (std::system("command -v systemd-analyze >/dev/null 2>&1") == 0) {
-        const std::string verify = "systemd-analyze verify --man=no '" + unit.string() + "' > '" +
-                                   (root / "verify").string() + "' 2>&1";
-        const int status = std::system(verify.c_str());
-        const std::string said = readWholeFile((root / "verify").string());
+    if (std::filesystem::exists(kSystemdAnalyze)) {
+        // Its exit status may also speak of this machine's own units.
+        const std::string said =
+            runToEnd({kSystemdAnalyze, "verify", "--man=no", unit.string()}).output;
         EXPECT_EQ(said.find("OstrelService1.service:"), std::string::npos) << said;
         EXPECT_EQ(said.find("not executable"), std::string::npos) << said;
-        (void)status; // it may also speak of this machine's own units
     }
 }
 
 TEST_F(Install, FailuresEndWithAnErrorAndSilentKeepsThemQuiet) {
-    EXPECT_EQ(run("UNINSTALL"), 1);
+    EXPECT_EQ(run({"UNINSTALL"}), 1);
     EXPECT_NE(output.find("not installed"), std::string::npos) << output;
 
     setSystemctl(1);
-    EXPECT_EQ(run("INSTALL SILENT"), 1);
+    EXPECT_EQ(run({"INSTALL", "SILENT"}), 1);
     EXPECT_EQ(output, "");
-    EXPECT_EQ(run("INSTALL"), 1);
+    EXPECT_EQ(run({"INSTALL"}), 1);
     EXPECT_NE(output.find("systemctl says no"), std::string::npos) << output;
 
-    EXPECT_EQ(run("INSTALL UNINSTALL"), 2);
-    EXPECT_EQ(run("REINSTALL"), 2);
+    EXPECT_EQ(run({"INSTALL", "UNINSTALL"}), 2);
+    EXPECT_EQ(run({"REINSTALL"}), 2);
 }

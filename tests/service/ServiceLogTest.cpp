@@ -2,11 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <thread>
-#include <unistd.h>
 
 #include "DateTime.h"
+#include "Files.h"
 #include "ServiceLog.h"
 
 using namespace lw;
@@ -15,17 +14,9 @@ namespace {
 
 class ServiceLogFile : public ::testing::Test {
 protected:
-    void SetUp() override { std::filesystem::create_directories(dir); }
-    void TearDown() override { std::filesystem::remove_all(dir); }
-    std::string text() const {
-        std::ifstream in(dir / kServiceLogFile, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), {}};
-    }
+    std::string text() const { return lw::test::readFile(dir / kServiceLogFile); }
 
-    const std::filesystem::path dir =
-        std::filesystem::temp_directory_path() /
-        ("servicelog-" + std::to_string(::getpid()) + "-" +
-         ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    const lw::test::TempDir dir{"servicelog"};
     const ManualClock clock{encodeDateTime({2024, 3, 5, 14, 7, 9, 0})};
     ServiceLog log{dir / kServiceLogFile, Formats::enUS(), clock};
 };

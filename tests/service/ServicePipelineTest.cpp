@@ -4,11 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
 #include <stdexcept>
-#include <unistd.h>
 
 #include "DateTime.h"
+#include "Files.h"
 #include "FrameBuilder.h"
 #include "LearnedTypeTable.h"
 #include "ServicePipeline.h"
@@ -19,6 +18,9 @@ using lw::sim::buildReply;
 using lw::sim::TankValues;
 using lw::sim::UnitValues;
 using lw::sim::withBadCrc;
+using lw::test::readFile;
+using lw::test::TempDir;
+using lw::test::writeFile;
 
 namespace {
 
@@ -63,7 +65,9 @@ public:
             throw std::runtime_error("no tank list");
         return *list;
     }
-    void SendAlarmEmail(const AlarmEmailArgs& args) override { mails.push_back(args); }
+    void SendAlarmEmail(const AlarmEmailArgs& args, std::string_view) override {
+        mails.push_back(args);
+    }
     void tanksUpdated(const UpdatedTanks& u) override {
         events.push_back("updated unit " + std::to_string(u.unitAddress) + " type " +
                          std::to_string(u.dispType));
@@ -88,11 +92,6 @@ UnitValues r200(uint32_t id, uint32_t level = 1234, uint16_t alarms = 0) {
     return u;
 }
 
-std::string readFile(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
 int countLines(const std::filesystem::path& p) {
     const std::string text = readFile(p);
     return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
@@ -100,9 +99,6 @@ int countLines(const std::filesystem::path& p) {
 
 class Pipeline : public ::testing::Test {
 protected:
-    void SetUp() override { std::filesystem::create_directories(dir); }
-    void TearDown() override { std::filesystem::remove_all(dir); }
-
     void receive(const std::vector<uint8_t>& frame) { pipeline.ApdComPort1TriggerAvail(frame); }
     void receive(const UnitValues& unit, int registers = 24) {
         receive(buildReply(unit, registers));
@@ -121,10 +117,7 @@ protected:
         return t;
     }
 
-    const std::filesystem::path dir =
-        std::filesystem::temp_directory_path() /
-        ("pipeline-" + std::to_string(::getpid()) + "-" +
-         ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    const TempDir dir{"pipeline"};
     ManualClock clock{encodeDateTime({2024, 3, 5, 10, 0, 0, 0})};
     RecordingLog log;
     FakeHooks hooks;
@@ -351,7 +344,7 @@ TEST_F(Pipeline, LastDataFileAtStartUp) {
     // Corrupt: the rows before the fault stay, the next save keeps them, and the file as it
     // was is kept beside it for the rows after the fault.
     const std::string damaged = "ID\tLevel\r\n7\t1.5\r\n8\tlots\r\n9\t2\r\n";
-    std::ofstream(dir / "LastData.txt", std::ios::trunc) << damaged;
+    writeFile(dir / "LastData.txt", damaged);
     pipeline.loadLastData();
     EXPECT_EQ(log.atLevel(0).size(), 2u);
     EXPECT_EQ(readFile(dir / "LastData.txt.damaged"), damaged);
@@ -367,15 +360,14 @@ TEST_F(Pipeline, HeaderlessOrIdlessRowsAreNotCarriedForward) {
     // Without its header the first row would name the columns and the others load empty: the
     // file is kept aside and the table starts empty.
     const std::string headerless = "7\t\t0\t1.5\r\n8\t\t0\t2.5\r\n9\t\t0\t3.5\r\n";
-    std::ofstream(dir / "LastData.txt", std::ios::trunc) << headerless;
+    writeFile(dir / "LastData.txt", headerless);
     pipeline.loadLastData();
     EXPECT_EQ(readFile(dir / "LastData.txt.damaged"), headerless);
     EXPECT_TRUE(log.has("ERROR: LastData.txt: line 1: the header line names no column of this table", 0));
     EXPECT_EQ(pipeline.LastData().size(), 0);
 
     // Rows with no ID can never match a tank.
-    std::ofstream(dir / "LastData.txt", std::ios::trunc)
-        << "ID\tLevel\r\n\t1\r\n7\t1.5\r\n\t\r\n";
+    writeFile(dir / "LastData.txt", "ID\tLevel\r\n\t1\r\n7\t1.5\r\n\t\r\n");
     ServicePipeline restarted{dir, Formats::enUS(), clock, log, hooks, learned};
     restarted.loadLastData();
     EXPECT_TRUE(log.has("LastData.txt: 2 rows without an ID dropped.", 0));
@@ -436,9 +428,9 @@ TEST_F(Pipeline, StaleTemporaryFilesOfOurOwnAreRemoved) {
     const std::vector<std::string> others{".LiveData.txt.tmp5-0-0", ".Email.txt.tmp5-1-0",
                                           "LastData.txt.tmp1-2-3", ".LastData-3.bin.swp"};
     for (const auto& name : ours)
-        std::ofstream(dir / name) << "x";
+        writeFile(dir / name, "x");
     for (const auto& name : others)
-        std::ofstream(dir / name) << "x";
+        writeFile(dir / name, "x");
     pipeline.removeStaleTempFiles();
     for (const auto& name : ours)
         EXPECT_FALSE(std::filesystem::exists(dir / name)) << name;

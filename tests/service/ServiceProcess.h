@@ -5,38 +5,18 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "Files.h"
 #include "SimProcess.h"
+#include "Sockets.h"
 
 namespace lw::test {
-
-// A TCP port that nothing listens on at the moment.
-inline int freeTcpPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    ::close(fd);
-    return ntohs(a.sin_port);
-}
 
 class ServiceTest : public ::testing::Test {
 protected:
@@ -45,12 +25,10 @@ protected:
     void SetUp() override {
         std::filesystem::create_directories(home);
         std::filesystem::create_directories(settingsDir);
-        tcpPort = freeTcpPort();
     }
     void TearDown() override {
         service.reset();
         sims.clear();
-        std::filesystem::remove_all(root);
     }
 
     std::string file(const std::string& name) const { return (home / name).string(); }
@@ -78,16 +56,15 @@ protected:
     // The machine-wide settings as an administrator wrote them, faults and all.
     void writeSettingsText(const std::string& text) {
         const auto temp = settingsDir / "machine.ini.new";
-        std::ofstream(temp, std::ios::binary) << text;
+        lw::test::writeFile(temp, text);
         std::filesystem::rename(temp, settingsDir / "machine.ini");
     }
     std::string settingsPath() const { return (settingsDir / "machine.ini").string(); }
-    std::string settingsText() const {
-        return readWholeFile((settingsDir / "machine.ini").string());
-    }
+    std::string settingsText() const { return readFile(settingsDir / "machine.ini"); }
 
+    // A file in the program folder.
     void writeFile(const std::string& name, const std::string& bytes) const {
-        std::ofstream(file(name), std::ios::binary) << bytes;
+        lw::test::writeFile(file(name), bytes);
     }
 
     // `ostrel-sim run` serving the units on link `n`.
@@ -110,9 +87,11 @@ protected:
     // whom folder permissions do not stop).
     void startService(std::vector<std::string> runAs = {}) {
         runAs.push_back(LEVELWATCH_BIN_DIR "/OstrelService");
-        service = std::make_unique<ChildProcess>(
-            std::move(runAs), ChildOptions{.env = {{"OSTREL_HOME", home.string()},
-                                                   {"OSTREL_SETTINGS_DIR", settingsDir.string()}}});
+        std::map<std::string, std::string> env = serviceEnv;
+        env["OSTREL_HOME"] = home.string();
+        env["OSTREL_SETTINGS_DIR"] = settingsDir.string();
+        service = std::make_unique<ChildProcess>(std::move(runAs),
+                                                 ChildOptions{.env = env});
     }
     // SIGTERM; the service must end cleanly with its closing lines.
     void stopService() {
@@ -124,18 +103,15 @@ protected:
 
     // `OstrelService <args>` run to its end with the test's folders; its exit code, with
     // standard output and error in `output`.
-    int runService(const std::string& args, std::string& output) const {
-        const std::string out = (root / "run.out").string();
-        const std::string command = "OSTREL_HOME='" + home.string() + "' OSTREL_SETTINGS_DIR='" +
-                                    settingsDir.string() + "' " LEVELWATCH_BIN_DIR
-                                    "/OstrelService " +
-                                    args + " > '" + out + "' 2>&1";
-        const int status = std::system(command.c_str());
-        output = readWholeFile(out);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    int runService(std::vector<std::string> args, std::string& output) const {
+        args.insert(args.begin(), LEVELWATCH_BIN_DIR "/OstrelService");
+        RunResult r = runToEnd(
+            args, {{"OSTREL_HOME", home.string()}, {"OSTREL_SETTINGS_DIR", settingsDir.string()}});
+        output = std::move(r.output);
+        return r.exitCode;
     }
 
-    std::string log() const { return readWholeFile(file("OstrelServiceLog.txt")); }
+    std::string log() const { return readFile(file("OstrelServiceLog.txt")); }
     // A log line whose text (after the date and time) starts with `text`.
     bool logHas(const std::string& text) const {
         return log().find(" " + text) != std::string::npos;
@@ -147,13 +123,14 @@ protected:
         return waitUntil([&] { return std::filesystem::exists(file(name)); }, timeoutMs);
     }
 
-    const std::filesystem::path root =
-        std::filesystem::temp_directory_path() /
-        ("service-" + std::to_string(::getpid()) + "-" +
-         ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    const TempDir root{std::string("service-") +
+                       ::testing::UnitTest::GetInstance()->current_test_info()->name()};
     const std::filesystem::path home = root / "home";
     const std::filesystem::path settingsDir = root / "settings";
-    int tcpPort = 0;
+    // The relay's port: the service is handed one that nothing else is given while it runs.
+    const ReservedPort relayPort;
+    const int tcpPort = relayPort.number();
+    std::map<std::string, std::string> serviceEnv; // more environment for the service
     std::vector<std::unique_ptr<SimProcess>> sims;
     std::unique_ptr<ChildProcess> service;
 };

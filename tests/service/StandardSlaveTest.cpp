@@ -77,16 +77,16 @@ TEST_F(StandardSlave, AnR300UnitWhoseTanksAreNotItsAddressLearnsItsTypeAndGetsTh
 
     // The first poll asks for 24 registers; the short reply teaches the polled unit's entry.
     ASSERT_TRUE(waitLog("Modify Tank 2 Display Type = 4")) << log();
-    ASSERT_TRUE(waitUntil([&] { return hasLine(readWholeFile(slaveLog()), "read 0 48"); }))
-        << readWholeFile(slaveLog());
-    EXPECT_TRUE(hasLine(readWholeFile(slaveLog()), "read 0 24"));
+    ASSERT_TRUE(waitUntil([&] { return hasLine(readFile(slaveLog()), "read 0 48"); }))
+        << readFile(slaveLog());
+    EXPECT_TRUE(hasLine(readFile(slaveLog()), "read 0 24"));
 
     // Tank 22 lives in registers 19 to 28: only the long reply carries it whole.
     ASSERT_TRUE(waitUntil([&] {
-        return readWholeFile(file("LastData.txt")).find("\r\n22\t\t0\t655.38\t777\t-5\t") !=
+        return readFile(file("LastData.txt")).find("\r\n22\t\t0\t655.38\t777\t-5\t") !=
                std::string::npos;
-    })) << readWholeFile(file("LastData.txt"));
-    const std::string table = readWholeFile(file("LastData.txt"));
+    })) << readFile(file("LastData.txt"));
+    const std::string table = readFile(file("LastData.txt"));
     EXPECT_NE(table.find("\r\n21\t\t0\t123.45\t500\t20\t"), std::string::npos) << table;
     // Saved under the first tank's ID.
     EXPECT_TRUE(waitFile("LastData-21.bin"));

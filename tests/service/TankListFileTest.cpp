@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <stdexcept>
 
+#include "QtFiles.h"
 #include "TankListFile.h"
 
 using namespace lw;
@@ -24,11 +25,7 @@ public:
 };
 
 void writeList(const QString& path, const QByteArray& rows, const QDateTime& modified) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write("ID\tTankName\tStatus\r\n" + rows);
-    ASSERT_TRUE(f.flush());
-    ASSERT_TRUE(f.setFileTime(modified, QFileDevice::FileModificationTime));
+    lw::test::writeFile(path, "ID\tTankName\tStatus\r\n" + rows, modified);
 }
 
 } // namespace

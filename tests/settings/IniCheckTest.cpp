@@ -3,11 +3,11 @@
 
 #include <gtest/gtest.h>
 
-#include <QFile>
 #include <QTemporaryDir>
 
 #include "IniCheck.h"
 #include "Profile.h"
+#include "QtFiles.h"
 
 using namespace lw;
 
@@ -48,10 +48,8 @@ TEST(IniCheck, ProfileNamesTheFileAndLine) {
     Profile profile(path);
     EXPECT_FALSE(profile.check()); // missing: every setting is its default
 
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("[ComPortInfo]\nComNumber=2\n[STMP]\nHost=\"smtp\n[TCPPortInfo]\nPortNumber=7000\n");
-    f.close();
+    lw::test::writeFile(
+        path, "[ComPortInfo]\nComNumber=2\n[STMP]\nHost=\"smtp\n[TCPPortInfo]\nPortNumber=7000\n");
     const auto fault = profile.check();
     ASSERT_TRUE(fault);
     EXPECT_EQ(fault->toString(), path + " line 4: a double quote is not closed on this line, so "

@@ -8,19 +8,16 @@
 #include <sys/stat.h>
 
 #include "Profile.h"
+#include "QtFiles.h"
 
 using namespace lw;
+using lw::test::readText;
+using lw::test::writeFile;
 
 namespace {
 
 const QString kServiceKey = QStringLiteral("\\Software\\Ostrel\\Levelwatch");
 const QString kComPortInfo = QStringLiteral("\\Software\\Ostrel\\Levelwatch\\ComPortInfo");
-
-QString fileText(const QString& path) {
-    QFile f(path);
-    EXPECT_TRUE(f.open(QIODevice::ReadOnly));
-    return QString::fromUtf8(f.readAll());
-}
 
 class ProfileTest : public ::testing::Test {
 protected:
@@ -41,7 +38,7 @@ TEST_F(ProfileTest, SectionPathsMapToGroups) {
         EXPECT_EQ(p.ReadString(kServiceKey + "\\TCPIPInfo", "Address", ""), "host-a");
         EXPECT_EQ(p.ReadInteger("", "ServiceChange", 0), 1);
     }
-    const QString text = fileText(ini());
+    const QString text = readText(ini());
     EXPECT_TRUE(text.contains("[General]\nServiceChange=1")) << text.toStdString();
     EXPECT_TRUE(text.contains("[ComPortInfo]\nBaud=9600")) << text.toStdString();
     EXPECT_TRUE(text.contains("[TCPIPInfo]\nAddress=host-a")) << text.toStdString();
@@ -71,10 +68,7 @@ TEST_F(ProfileTest, IntegersReadAsDefaultUnlessDecimal) {
 }
 
 TEST_F(ProfileTest, HandEditedFileReadsAsText) {
-    QFile f(ini());
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("[STMP]\nHost=mail,backup\nPort=587\n");
-    f.close();
+    writeFile(ini(), "[STMP]\nHost=mail,backup\nPort=587\n");
     const Profile p(ini());
     EXPECT_EQ(p.ReadString("STMP", "Host", ""), "mail,backup");
     EXPECT_EQ(p.ReadInteger("\\Software\\Ostrel\\Levelwatch\\STMP", "Port", 25), 587);
@@ -114,14 +108,12 @@ TEST_F(ProfileTest, MachineStoreIsPrivateAndItsFolderIsCreated) {
     struct stat st {};
     ASSERT_EQ(::stat(QFile::encodeName(dir.filePath("nested/settings/machine.ini")), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
-    EXPECT_TRUE(fileText(dir.filePath("nested/settings/user.ini")).contains("Port=6001"));
+    EXPECT_TRUE(readText(dir.filePath("nested/settings/user.ini")).contains("Port=6001"));
 }
 
 TEST_F(ProfileTest, WriteThatCannotBeStoredRaises) {
     // A path below a regular file or inside /proc cannot be created, not even by root.
-    QFile blocker(dir.filePath("blocker"));
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    writeFile(dir.filePath("blocker"), "");
     for (const QString& path :
          {dir.filePath("blocker/store.ini"), QStringLiteral("/proc/levelwatch-test/store.ini"),
           QStringLiteral("/proc/version")}) {
@@ -140,10 +132,7 @@ TEST_F(ProfileTest, FailedWriteKeepsTheStoredValue) {
     // The longest file name there can be: its lock file cannot be made, so every write fails
     // while the file itself reads fine.
     const QString path = dir.filePath(QString(251, 'x') + ".ini");
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("[STMP]\nHost=old\n");
-    f.close();
+    writeFile(path, "[STMP]\nHost=old\n");
     Profile p(path);
     EXPECT_THROW(p.WriteString("STMP", "Host", "new"), ProfileError);
     EXPECT_THROW(p.WriteString("STMP", "Port", "26"), ProfileError);

@@ -5,6 +5,7 @@
 #include <QSysInfo>
 #include <QTemporaryDir>
 
+#include "QtFiles.h"
 #include "Settings.h"
 #include "SettingsReport.h"
 
@@ -18,10 +19,7 @@ protected:
     void SetUp() override { qputenv("OSTREL_SETTINGS_DIR", QFile::encodeName(dir.path())); }
     void TearDown() override { qunsetenv("OSTREL_SETTINGS_DIR"); }
 
-    QString stored(const QString& file) const {
-        QFile f(dir.filePath(file));
-        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
-    }
+    QString stored(const QString& file) const { return lw::test::readText(dir.filePath(file)); }
 
     QTemporaryDir dir;
 };
@@ -39,7 +37,7 @@ TEST_F(SettingsTest, EmptyMachineGivesEveryDefault) {
     EXPECT_EQ(readInteger(machine, Setting::Debug), 0);
     EXPECT_EQ(readInteger(machine, Setting::ServiceChange), 0);
     EXPECT_EQ(readSmtpSettings(machine),
-              (SmtpSettings{"", "", "", 25, SmtpAuth::Default, "", "", ""}));
+              (SmtpSettings{"", "", "", 25, SmtpAuth::Default, "", "", "", SmtpSecurity::None, ""}));
 
     // The operator's program: service mode, linked to localhost:6000, 675 x 530 at 0,0.
     EXPECT_EQ(readInteger(user, Setting::ComActive), 0);
@@ -119,6 +117,17 @@ TEST_F(SettingsTest, StoredTextsWithTheirSpecialMeanings) {
         machine.WriteString("\\Software\\Ostrel\\Levelwatch\\STMP", "Auth", c.stored);
         EXPECT_EQ(readSmtpSettings(machine).auth, c.auth) << c.stored;
     }
+    // A security text that names no mode must not fall back to plain SMTP.
+    struct SecurityCase {
+        const char* stored;
+        SmtpSecurity security;
+    } securities[] = {{"None", SmtpSecurity::None},      {"starttls", SmtpSecurity::StartTls},
+                      {" TLS ", SmtpSecurity::Tls},      {"SSL", SmtpSecurity::Unknown},
+                      {"", SmtpSecurity::Unknown}};
+    for (const SecurityCase& c : securities) {
+        machine.WriteString("\\Software\\Ostrel\\Levelwatch\\STMP", "Security", c.stored);
+        EXPECT_EQ(readSmtpSettings(machine).security, c.security) << c.stored;
+    }
     for (const auto& [stored, shown] : {std::pair{"1", true}, std::pair{"2", false},
                                         std::pair{"0", false}, std::pair{"x", true}}) {
         user.WriteString("Properities", "ShowLevel", stored);
@@ -132,8 +141,10 @@ TEST_F(SettingsTest, WritersUseTheStoredLayout) {
     writeSerialSettings(machine, SettingsScope::Machine, {2, 19200, Parity::Mark, 7, 2});
     writeSerialSettings(user, SettingsScope::User, {5, 4800, Parity::Odd, 8, 1});
     writeInteger(machine, Setting::ServiceChange, 1);
-    const SmtpSettings smtp{"mail.example", "ops",           "s3cret",    587,
-                            SmtpAuth::Sasl, "tanks@example", "Tank Farm", "ops@example"};
+    // Security and CAFile are not written: they keep their defaults.
+    const SmtpSettings smtp{"mail.example", "ops",       "s3cret",      587,
+                            SmtpAuth::Sasl, "tanks@example", "Tank Farm", "ops@example",
+                            SmtpSecurity::None, ""};
     writeSmtpSettings(machine, smtp);
     writeFlag(user, Setting::ShowHistInput1, true);
 
@@ -153,11 +164,10 @@ TEST_F(SettingsTest, WritersUseTheStoredLayout) {
 }
 
 TEST_F(SettingsTest, ReportShowsEveryServiceSettingItsSourceAndWhatIsUnknown) {
-    QFile f(dir.filePath("machine.ini"));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("[ComPortInfo]\nComNumber=3\nBaud=96OO\nParity=odd\nbaud=1200\n"
-            "[STMP]\nPassword=secret\n[Ports]\nCOM1=/dev/ttyUSB0\n[Colour]\nSky=blue\n");
-    f.close();
+    lw::test::writeFile(
+        dir.filePath("machine.ini"),
+        "[ComPortInfo]\nComNumber=3\nBaud=96OO\nParity=odd\nbaud=1200\n"
+        "[STMP]\nPassword=secret\nSecurity=SSL\n[Ports]\nCOM1=/dev/ttyUSB0\n[Colour]\nSky=blue\n");
     const QStringList report = machineSettingsReport(Profile(SettingsScope::Machine));
     for (const QString& line : {
              "Settings file: " + dir.filePath("machine.ini"),
@@ -168,6 +178,8 @@ TEST_F(SettingsTest, ReportShowsEveryServiceSettingItsSourceAndWhatIsUnknown) {
              QStringLiteral("[ComPortInfo] Parity = None (file: \"odd\" is none of the names "
                             "(they are case-sensitive))"),
              QStringLiteral("[STMP] Password = ******** (file)"),
+             QStringLiteral("[STMP] Security = SSL (file: not None, STARTTLS or TLS, so no mail is "
+                            "sent)"),
              QStringLiteral("[TCPPortInfo] PortNumber = 6000 (default)"),
              QStringLiteral("[Ports] COM1 = /dev/ttyUSB0 (file)"),
              QStringLiteral("[Ports] COM3 = /dev/ttyS2 (default)"),

@@ -1,21 +1,18 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <fcntl.h>
-#include <fstream>
 #include <limits>
-#include <spawn.h>
-#include <sstream>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
+#include "ChildProcess.h"
 #include "DateTime.h"
+#include "Files.h"
 #include "HistRow.h"
 #include "ScheduleRow.h"
 #include "TableFile.h"
 #include "TankTableFile.h"
 
 using namespace lw;
+using namespace lw::test;
 namespace fs = std::filesystem;
 
 namespace {
@@ -24,17 +21,6 @@ const std::string kTankHeader =
     "ID\tTankName\tStatus\tLevel\tVolume\tTemperature\tLevelBelow\tVolumeBelow\tLevelAbove\t"
     "VolumeAbove\tInput1\tInput2\tAlarm1\tAlarm2\tAlarm3\tAlarm4\tRelay1\tRelay2\tRelay3\tRelay4\t"
     "BatDisplay\tBatSender\tDateTime\tComType\tDispType\r\n";
-
-std::string readFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void writeFile(const fs::path& p, std::string_view bytes) {
-    std::ofstream(p, std::ios::binary) << bytes;
-}
 
 TankRecord fullTank() {
     TankRecord r;
@@ -68,13 +54,6 @@ TankRecord fullTank() {
 
 class TableFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string name = (fs::temp_directory_path() / "lw-tables-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(name.data()), nullptr);
-        dir = name;
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
     // Loads `text` as a tank table file; the rows the load left, and its error text if any.
     std::pair<std::vector<TankRecord>, std::string> loadTanks(std::string_view text,
                                                               const Formats& f = Formats::enUS()) {
@@ -89,7 +68,7 @@ protected:
         return {table.rows(), error};
     }
 
-    fs::path dir;
+    const TempDir dir{"lw-tables"};
 };
 
 } // namespace
@@ -392,7 +371,6 @@ TEST_F(TableFileTest, FailedSaveLeavesTheOldFile) {
 TEST_F(TableFileTest, ConcurrentReaderNeverSeesATornFile) {
     const fs::path file = dir / "LastData.txt";
     const fs::path stop = dir / "stop";
-    const fs::path out = dir / "probe.out";
     constexpr int kRows = 200;
     auto tableOf = [](int generation) {
         std::vector<TankRecord> rows(kRows, fullTank());
@@ -402,16 +380,9 @@ TEST_F(TableFileTest, ConcurrentReaderNeverSeesATornFile) {
     };
     saveTankTable(tableOf(0), file, Formats::enUS());
 
-    const std::string probe = std::string(LEVELWATCH_BIN_DIR) + "/tablefile_probe";
-    const std::string rowsText = std::to_string(kRows);
-    char* argv[] = {const_cast<char*>(probe.c_str()), const_cast<char*>(file.c_str()),
-                    const_cast<char*>(rowsText.c_str()), const_cast<char*>(stop.c_str()), nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, probe.c_str(), &actions, nullptr, argv, environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
+    ChildProcess probe({LEVELWATCH_BIN_DIR "/tablefile_probe", file.string(), std::to_string(kRows),
+                        stop.string()},
+                       {.output = ChildOutput::Piped});
 
     // Both kinds of save: flushed (operator's tables) and atomic only (the collector's per-frame
     // table) must look whole to a reader.
@@ -420,9 +391,7 @@ TEST_F(TableFileTest, ConcurrentReaderNeverSeesATornFile) {
                       generation % 2 ? Durability::Atomic : Durability::Flushed);
     writeFile(stop, "");
 
-    int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    const std::string report = readFile(out);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << report;
+    const std::string report = probe.readToEnd();
+    EXPECT_EQ(probe.waitExit(kWaitMs), 0) << report;
     EXPECT_NE(report.find("torn=0"), std::string::npos) << report;
 }

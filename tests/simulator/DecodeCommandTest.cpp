@@ -1,13 +1,11 @@
 // The decode tool run as a process, as scripts and operators use it.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdio>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "ChildProcess.h"
 #include "DateTime.h"
 #include "FrameBuilder.h"
 
@@ -23,28 +21,15 @@ struct Result {
     Lines out;
 };
 
-Result runTool(const std::string& args) {
-    const std::string command =
-        std::string(LEVELWATCH_BIN_DIR) + "/ostrel-sim " + args + " 2>/dev/null";
-    Result r;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return r;
-    std::string text;
-    char buf[4096];
-    while (size_t n = fread(buf, 1, sizeof buf, pipe))
-        text.append(buf, n);
-    const int status = pclose(pipe);
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::istringstream lines(text);
+// `ostrel-sim <args>` run to its end: its exit code and the lines of its standard output.
+Result runTool(std::vector<std::string> args) {
+    args.insert(args.begin(), LEVELWATCH_BIN_DIR "/ostrel-sim");
+    const lw::test::RunResult run = lw::test::runToEnd(args, {}, lw::test::ChildOutput::Piped);
+    Result r{run.exitCode, {}};
+    std::istringstream lines(run.output);
     for (std::string line; std::getline(lines, line);)
         r.out.push_back(line);
     return r;
-}
-
-// Quoted for the shell that runs the tool.
-std::string hex(const std::vector<uint8_t>& bytes) {
-    return "'" + hexText(bytes) + "'";
 }
 
 // Everything after the Detail window's closing line of one space.
@@ -64,7 +49,7 @@ TEST(DecodeTool, RelayBlockPrintsDetailAndTheFieldsWrittenPerSlot) {
     u.tanks = {{.id = 7, .temperature = -4, .level = 1234, .volume = 12345, .volumeDecimals = 2},
                {.id = 8, .status = 1}};
     const double accepted = encodeDateTime({2026, 12, 9, 14, 5, 9});
-    const Result r = runTool("decode " + hex(relayBlock(buildReply(u, 24), accepted)));
+    const Result r = runTool({"decode", hexText(relayBlock(buildReply(u, 24), accepted))});
     ASSERT_EQ(r.exitCode, 0);
     ASSERT_FALSE(r.out.empty());
     EXPECT_EQ(r.out[0], "DATE=12/9/2026 2:05:09 PM");
@@ -82,7 +67,7 @@ TEST(DecodeTool, LongFrameWithATankIdBeyondFiveDigits) {
     UnitValues u;
     u.dispType = 4;
     u.tanks = {{.id = 100000, .level = 5}, {.id = 2, .level = 12345, .volume = 70000}};
-    const Result r = runTool("decode " + hex(buildReply(u, 48)));
+    const Result r = runTool({"decode", hexText(buildReply(u, 48))});
     ASSERT_EQ(r.exitCode, 0);
     const Lines slots = slotLines(r.out);
     ASSERT_GE(slots.size(), 2u);
@@ -97,22 +82,22 @@ TEST(DecodeTool, RejectsWhatIsNoFrame) {
     u.tanks = {{.id = 7}};
     const auto frame = buildReply(u, 24);
     struct Case {
-        std::string args;
+        Lines args;
         int exitCode;
         Lines out;
     };
     const Case cases[] = {
-        {"decode " + hex(withBadCrc(frame)), 1, {"no valid frame"}},
-        {"decode " + hex(std::vector<uint8_t>(frame.begin(), frame.end() - 1)),
+        {{"decode", hexText(withBadCrc(frame))}, 1, {"no valid frame"}},
+        {{"decode", hexText(std::vector<uint8_t>(frame.begin(), frame.end() - 1))},
          1,
          {"no valid frame"}},
-        {"decode 01 04 3", 2, {}},
-        {"decode 'not hex'", 2, {}},
-        {"decode " + hex(std::vector<uint8_t>(256, 0)), 2, {}},
-        {"", 2, {}},
+        {{"decode", "01", "04", "3"}, 2, {}},
+        {{"decode", "not hex"}, 2, {}},
+        {{"decode", hexText(std::vector<uint8_t>(256, 0))}, 2, {}},
+        {{}, 2, {}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.args.substr(0, 40));
+        SCOPED_TRACE(::testing::PrintToString(c.args).substr(0, 40));
         const Result r = runTool(c.args);
         EXPECT_EQ(r.exitCode, c.exitCode);
         EXPECT_EQ(r.out, c.out);

@@ -9,10 +9,10 @@ namespace lw::test {
 class SimProcess : public ChildProcess {
 public:
     explicit SimProcess(const std::vector<std::string>& runArgs)
-        : ChildProcess(withProgram(runArgs), {.env = {}, .readFirstLine = true}) {}
+        : ChildProcess(withProgram(runArgs), {.output = ChildOutput::Piped}), path_(readLine()) {}
 
     // The line's path; empty when the emulator did not start.
-    const std::string& path() const { return firstLine(); }
+    const std::string& path() const { return path_; }
     void kill(int sig) { signal(sig); }
 
 private:
@@ -21,6 +21,8 @@ private:
         args.insert(args.end(), runArgs.begin(), runArgs.end());
         return args;
     }
+
+    std::string path_;
 };
 
 } // namespace lw::test

@@ -1,10 +1,11 @@
 #pragma once
-// Waiting in tests that run Qt's event loop: check a condition while events are processed, with
-// a generous deadline, so a loaded machine slows a test down instead of failing it.
+// Waiting in tests that run Qt's event loop: the condition is checked while events are
+// processed, so the objects under test go on working between the checks.
 
-#include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QTimer>
+
+#include "Wait.h"
 
 namespace lw::test {
 
@@ -15,14 +16,8 @@ inline void spin(int ms) {
     loop.exec();
 }
 
-template <typename Condition> bool waitFor(Condition condition, int timeoutMs = 15000) {
-    const QDeadlineTimer deadline(timeoutMs);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        spin(10);
-    }
-    return true;
+template <typename Condition> bool waitFor(Condition condition, int timeoutMs = kWaitMs) {
+    return waitUntil(condition, timeoutMs, [] { spin(10); });
 }
 
 } // namespace lw::test

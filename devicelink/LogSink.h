@@ -11,6 +11,12 @@ class LogSink {
 public:
     virtual ~LogSink() = default;
     virtual void Log(std::string_view text, int level) = 0;
+    // Whether a line of `level` would be written: lets a caller skip building lines that
+    // would be dropped (one per table row, say).
+    virtual bool logs(int level) const {
+        (void)level;
+        return true;
+    }
 };
 
 } // namespace lw
