@@ -13,6 +13,8 @@ packages=(
   openssl
   # tests: a standard Modbus RTU slave on a pty pair judges our polling and reception
   python3-pymodbus python3-serial python3-serial-asyncio socat
+  # the monitor's print tests read the PDF's text
+  poppler-utils
   clang libclang-rt-14-dev
   # MQTT publishing: the client library and JSON; the broker, its clients and throw-away
   # certificates for the tests and benchmarks

@@ -64,18 +64,6 @@ std::string decodeText(std::string bytes) {
     return bytes;
 }
 
-// The first `width` characters of a UTF-8 text (continuation bytes do not count).
-std::string_view cutToWidth(std::string_view text, int width) {
-    if (width <= 0 || text.size() <= static_cast<size_t>(width))
-        return text;
-    int chars = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80 && chars++ == width)
-            return text.substr(0, i);
-    }
-    return text;
-}
-
 // "f", "Fa", "FALSE" read as false; "t", "TRUE" as true; anything else is no Boolean.
 std::optional<bool> parseBoolean(std::string_view text) {
     for (const bool value : {false, true}) {
@@ -130,6 +118,18 @@ bool isMidnight(double dateTime) {
 }
 
 } // namespace
+
+// The first `width` characters of a UTF-8 text (continuation bytes do not count).
+std::string_view cutToWidth(std::string_view text, int width) {
+    if (width <= 0 || text.size() <= static_cast<size_t>(width))
+        return text;
+    int chars = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80 && chars++ == width)
+            return text.substr(0, i);
+    }
+    return text;
+}
 
 void appendValueText(std::string& out, const FieldValue& value, const FieldInfo& column,
                      const Formats& f) {

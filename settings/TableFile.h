@@ -47,6 +47,10 @@ inline constexpr std::string_view kNoKnownColumn = "the header line names no col
 // An in-memory table that may be closed (nullopt): a closed table saves nothing.
 template <class Row> using Table = std::optional<std::vector<Row>>;
 
+// The first `width` characters of a UTF-8 text (continuation bytes do not count); the whole
+// text when `width` is 0 or less.
+std::string_view cutToWidth(std::string_view text, int width);
+
 // The text of a value in its column (nothing for an empty value). Tabs and line breaks inside
 // a text become blanks: they would split the row when it is read back.
 void appendValueText(std::string& out, const FieldValue& value, const FieldInfo& column,

@@ -1,0 +1,155 @@
+// levelwatch-screens OUTDIR: renders the operator's windows with the demo plant's data into PNG
+// files for review. Runs offscreen in a temporary program and settings folder; the frames go
+// through the same path as frames the service relays.
+
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <fstream>
+#include <iostream>
+
+#include "DetailForm.h"
+#include "Dialogs.h"
+#include "FrameBuilder.h"
+#include "LevelwatchForm.h"
+#include "LiveGrid.h"
+#include "LocaleFormats.h"
+#include "MonitorLink.h"
+#include "NewTankForm.h"
+#include "Plant.h"
+#include "SystemClock.h"
+#include "TrendPanel.h"
+#include "UnitConfig.h"
+
+namespace {
+
+QString gOutDir;
+
+void settle(int ms = 50) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+bool save(QWidget& w, const QString& name) {
+    settle();
+    const QString path = gOutDir + '/' + name + QStringLiteral(".png");
+    if (!w.grab().save(path)) {
+        std::cerr << "levelwatch-screens: cannot write " << path.toStdString() << "\n";
+        return false;
+    }
+    std::cout << path.toStdString() << "\n";
+    return true;
+}
+
+// Every dialog the window opens is shown, photographed and closed.
+class ScreenDialogs final : public lw::Dialogs {
+public:
+    int exec(QDialog& dialog) override {
+        if (auto* preview = qobject_cast<QPrintPreviewDialog*>(&dialog)) {
+            preview->resize(1100, 850);
+            preview->show();
+            settle(200);
+            if (auto* pages = preview->findChild<QPrintPreviewWidget*>())
+                pages->fitInView();
+        } else {
+            dialog.show();
+        }
+        ok &= save(dialog, nextName);
+        dialog.hide();
+        return QDialog::Rejected;
+    }
+    void message(QWidget*, const QString& title, const QString& text) override {
+        std::cerr << title.toStdString() << ": " << text.toStdString() << "\n";
+    }
+    bool openFile(const QString&) override { return false; }
+
+    QString nextName;
+    bool ok = true;
+};
+
+// A relayed block for each unit of the plant, as the service would send it.
+void feedPlant(lw::LevelwatchForm& window, const std::vector<lw::sim::UnitConfig>& units,
+               lw::sim::Plant& plant, double now) {
+    for (const lw::sim::UnitConfig& unit : units) {
+        const auto request =
+            lw::pollRequest(unit.values.address, lw::registerCountFor(unit.values.dispType));
+        const lw::sim::Answer answer = plant.answer(request);
+        if (answer.kind != lw::sim::Answer::Kind::Reply)
+            continue;
+        lw::TitcRecord record;
+        record.command = lw::Tcommands::tmData;
+        const std::vector<uint8_t> block = lw::sim::relayBlock(answer.bytes, now);
+        std::copy(block.begin(), block.end(), record.RxData.begin());
+        window.link().OnMyMessage(record);
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::cerr << "usage: levelwatch-screens OUTDIR DEMODIR\n";
+        return 2;
+    }
+    QTemporaryDir home, settings;
+    qputenv("OSTREL_HOME", home.path().toLocal8Bit());
+    qputenv("OSTREL_SETTINGS_DIR", settings.path().toLocal8Bit());
+    QApplication app(argc, argv);
+    gOutDir = QString::fromLocal8Bit(argv[1]);
+    const QString demo = QString::fromLocal8Bit(argv[2]);
+    QDir().mkpath(gOutDir);
+
+    std::ifstream plantFile((demo + "/plant.txt").toStdString());
+    const std::vector<lw::sim::UnitConfig> units = lw::sim::parsePlantFile(plantFile);
+    lw::sim::Plant plant(units, {.seed = 7, .drift = true, .badCrcRate = 0});
+    QFile::copy(demo + "/LiveData.txt", home.filePath("LiveData.txt"));
+
+    // A service that accepts the link and stays quiet: the blocks come from the plant here.
+    QTcpServer service;
+    service.listen(QHostAddress::LocalHost);
+    {
+        QFile user(settings.filePath("user.ini"));
+        user.open(QIODevice::WriteOnly);
+        user.write(QStringLiteral("[TCPIPInfo]\nAddress=127.0.0.1\nPort=%1\n[Properities]\n"
+                                  "Width=1180\nHeight=560\n")
+                       .arg(service.serverPort())
+                       .toLatin1());
+    }
+
+    lw::SystemClock clock;
+    ScreenDialogs dialogs;
+    lw::MonitorEnvironment env;
+    env.clock = &clock;
+    env.dialogs = &dialogs;
+    env.regionalFormats = [] { return lw::formatsFromLocale(QLocale::system()); };
+    lw::LevelwatchForm window(env);
+    window.show();
+    settle(300);
+    for (int round = 0; round < 3; ++round)
+        feedPlant(window, units, plant, clock.now());
+    window.grid().selectRow(3);
+    window.grid().setFocus();
+
+    bool ok = save(window, QStringLiteral("main-window"));
+    window.TrendClick(false);
+    ok &= save(window, QStringLiteral("main-window-no-trend"));
+    window.TrendClick(true);
+
+    dialogs.nextName = QStringLiteral("new-tank");
+    window.InsertTankClick();
+    window.DetailMenuClick();
+    ok &= save(window.detail(), QStringLiteral("detail"));
+    window.detail().hide();
+    dialogs.nextName = QStringLiteral("about");
+    window.AboutClick();
+    dialogs.nextName = QStringLiteral("print-preview");
+    window.PrintButtonClick();
+    return ok && dialogs.ok ? 0 : 1;
+}
