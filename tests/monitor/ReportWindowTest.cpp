@@ -213,6 +213,20 @@ TEST_F(ReportWindowTest, WithoutANumericFocusedTankAReportOpensWithAnEmptyTankBo
                [&] { EXPECT_EQ(empty.histReport().TankBox().count(), 0); });
 }
 
+TEST_F(ReportWindowTest, AnUnreadableSettingsFileIsSaidAndTheFlagsStayAsTheyWere) {
+    LevelwatchForm& w = start();
+    openReport(w.menus().HistReport, w.histReport(), [] {});
+    ASSERT_TRUE(dialogs.messages.isEmpty());
+    chooseOnly(2);
+    openReport(w.menus().HistReport, w.histReport(), [&] { w.histReport().ColumnsClick(); });
+    // A line the store would misread: the flags are not read, the ones in use stay.
+    writeFile(settings() + "/user.ini", userIni().toUtf8() + "# a note\n");
+    openReport(w.menus().HistReport, w.histReport(),
+               [&] { EXPECT_EQ(shownColumns(w.histReport().grid()), (std::vector<int>{2})); });
+    EXPECT_EQ(dialogs.messages,
+              QStringList{"Could not read Windows Registry. Check user permissions."});
+}
+
 TEST_F(ReportWindowTest, AReportPrintsItsTitleAndOnlyItsShownColumns) {
     if (QStandardPaths::findExecutable("pdftotext").isEmpty())
         GTEST_SKIP() << "pdftotext (poppler-utils) is missing";
