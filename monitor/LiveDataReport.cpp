@@ -1,9 +1,6 @@
 #include "LiveDataReport.h"
 
-#include <QPageLayout>
 #include <QPainter>
-#include <QPrinter>
-#include <algorithm>
 
 #include "DateTime.h"
 #include "LiveDataModel.h"
@@ -12,144 +9,41 @@
 namespace lw {
 namespace {
 
-constexpr double kMarginInch = 0.5;
-constexpr double kBandInch = 0.2; // page header and footer
-constexpr int kTitlePoints = 12;
-constexpr int kCellPoints = 8;
-const QString kPageText = QStringLiteral("Page %1 of %2");
+const QString kDocumentName = QStringLiteral("Live Data Report");
+constexpr int kDefaultWidth = 100;
+// Two lines, so the long captions of narrow columns wrap instead of being cut.
+constexpr double kCaptionLines = 1.8;
 
-QFont pointFont(int points, bool bold = false) {
-    QFont f;
-    f.setPointSize(points);
-    f.setBold(bold);
-    return f;
+std::vector<ReportPrint::Column> printedColumns(const std::vector<LiveColumn>& columns) {
+    std::vector<ReportPrint::Column> printed;
+    for (const LiveColumn c : columns)
+        printed.push_back(
+            {static_cast<int>(c),
+             static_cast<double>(liveColumn(c).width ? liveColumn(c).width : kDefaultWidth),
+             QString()});
+    return printed;
+}
+
+QString printedText(double printedAt, const Formats& formats) {
+    return QString::fromStdString(formatDate(printedAt, formats) + "  " +
+                                  formatTime(printedAt, formats));
 }
 
 } // namespace
 
-struct LiveDataReport::Metrics {
-    double width = 0, height = 0; // the printable area, device units
-    double band = 0;              // header and footer height
-    double titleHeight = 0, captionHeight = 0, rowHeight = 0;
-    std::vector<double> columnWidths;
-    int firstPageRows = 1, pageRows = 1;
-
-    int pages(int rows) const {
-        if (rows <= firstPageRows)
-            return 1;
-        return 1 + (rows - firstPageRows + pageRows - 1) / pageRows;
-    }
-    int firstRowOf(int page) const { return page == 0 ? 0 : firstPageRows + (page - 1) * pageRows; }
-    int rowsOn(int page) const { return page == 0 ? firstPageRows : pageRows; }
-};
-
-LiveDataReport::LiveDataReport(const LiveDataModel& model, std::vector<LiveColumn> columns,
+LiveDataReport::LiveDataReport(const LiveDataModel& model, const std::vector<LiveColumn>& columns,
                                QString title, double printedAt, const Formats& formats)
-    : model_(model), columns_(std::move(columns)), title_(std::move(title)), printedAt_(printedAt),
-      formats_(formats) {}
+    : ReportPrint(model, printedColumns(columns), std::move(title), printedText(printedAt, formats),
+                  {.captionLines = kCaptionLines}) {}
 
 void LiveDataReport::setUpPrinter(QPrinter& printer) {
-    printer.setPageLayout(QPageLayout(QPageSize(QPageSize::Letter), QPageLayout::Landscape,
-                                      QMarginsF(kMarginInch, kMarginInch, kMarginInch, kMarginInch),
-                                      QPageLayout::Inch));
-    printer.setDocName(QStringLiteral("Live Data Report"));
+    ReportPrint::setUpPrinter(printer, kDocumentName);
 }
 
-LiveDataReport::Metrics LiveDataReport::metrics(QPrinter& printer, QPainter& painter) const {
-    Metrics m;
-    const QRectF area = printer.pageLayout().paintRectPixels(printer.resolution());
-    m.width = area.width();
-    m.height = area.height();
-    m.band = kBandInch * printer.resolution();
-    painter.setFont(pointFont(kTitlePoints, true));
-    m.titleHeight = painter.fontMetrics().height() * 1.8;
-    painter.setFont(pointFont(kCellPoints, true));
-    // Two lines, so the long captions of narrow columns wrap instead of being cut.
-    m.captionHeight = painter.fontMetrics().height() * 2.4;
-    painter.setFont(pointFont(kCellPoints));
-    m.rowHeight = painter.fontMetrics().height() * 1.5;
-
-    // The grid's widths, scaled to the page.
-    double total = 0;
-    for (const LiveColumn c : columns_)
-        total += liveColumn(c).width ? liveColumn(c).width : 100;
-    for (const LiveColumn c : columns_)
-        m.columnWidths.push_back((liveColumn(c).width ? liveColumn(c).width : 100) * m.width /
-                                 std::max(total, 1.0));
-    const double body = m.height - 2 * m.band - m.captionHeight;
-    m.firstPageRows = std::max(1, static_cast<int>((body - m.titleHeight) / m.rowHeight));
-    m.pageRows = std::max(1, static_cast<int>(body / m.rowHeight));
-    return m;
-}
-
-void LiveDataReport::print(QPrinter* printer) const {
-    QPainter painter(printer);
-    const Metrics m = metrics(*printer, painter);
-    const int pages = m.pages(model_.rowCount());
-    for (int page = 0; page < pages; ++page) {
-        if (page > 0)
-            printer->newPage();
-        paintPage(painter, m, page, pages);
-    }
-}
-
-void LiveDataReport::paintPage(QPainter& painter, const Metrics& m, int page, int pages) const {
-    double y = m.band;
-    if (page == 0) {
-        painter.setFont(pointFont(kTitlePoints, true));
-        painter.setPen(Qt::black);
-        painter.drawText(QRectF(0, y, m.width, m.titleHeight), Qt::AlignCenter, title_);
-        y += m.titleHeight;
-    }
-
-    const QPen grid(QColor(160, 160, 160), 0);
-    painter.setFont(pointFont(kCellPoints, true));
-    double x = 0;
-    for (size_t c = 0; c < columns_.size(); ++c) {
-        const QRectF cell(x, y, m.columnWidths[c], m.captionHeight);
-        painter.fillRect(cell, QColor(230, 230, 230));
-        painter.setPen(grid);
-        painter.drawRect(cell);
-        painter.setPen(Qt::black);
-        const std::string_view caption = liveColumn(columns_[c]).caption;
-        painter.drawText(
-            cell.adjusted(3, 0, -3, 0), Qt::AlignVCenter | Qt::AlignLeft | Qt::TextWordWrap,
-            QString::fromLatin1(caption.data(), static_cast<qsizetype>(caption.size())));
-        x += m.columnWidths[c];
-    }
-    y += m.captionHeight;
-
-    painter.setFont(pointFont(kCellPoints));
-    const int first = m.firstRowOf(page);
-    const int last = std::min(model_.rowCount(), first + m.rowsOn(page));
-    for (int row = first; row < last; ++row, y += m.rowHeight) {
-        x = 0;
-        for (size_t c = 0; c < columns_.size(); ++c) {
-            const QRectF cell(x, y, m.columnWidths[c], m.rowHeight);
-            paintCell(painter, cell, row, columns_[c]);
-            painter.setPen(grid);
-            painter.setBrush(Qt::NoBrush);
-            painter.drawRect(cell);
-            x += m.columnWidths[c];
-        }
-    }
-
-    painter.setPen(Qt::black);
-    const QRectF footer(0, m.height - m.band, m.width, m.band);
-    painter.drawText(footer, Qt::AlignCenter, kPageText.arg(page + 1).arg(pages));
-    const QString printed = QString::fromStdString(formatDate(printedAt_, formats_) + "  " +
-                                                   formatTime(printedAt_, formats_));
-    painter.drawText(footer, Qt::AlignRight | Qt::AlignVCenter, printed);
-}
-
-void LiveDataReport::paintCell(QPainter& painter, const QRectF& cell, int row,
-                               LiveColumn column) const {
-    const QModelIndex index = model_.index(row, static_cast<int>(column));
-    const QVariant background = index.data(Qt::BackgroundRole);
-    if (background.isValid())
-        painter.fillRect(cell, background.value<QBrush>());
+void LiveDataReport::paintCell(QPainter& painter, const QRectF& cell,
+                               const QModelIndex& index) const {
     const double pad = cell.height() * 0.2;
-    const LiveColumnInfo& info = liveColumn(column);
+    const LiveColumnInfo& info = liveColumn(index.column());
     if (info.kind == CellKind::Check) {
         const QVariant state = index.data(Qt::CheckStateRole);
         if (!state.isValid())
@@ -178,11 +72,7 @@ void LiveDataReport::paintCell(QPainter& painter, const QRectF& cell, int row,
             batteryBarColour(bar.style));
         return;
     }
-    painter.setPen(Qt::black);
-    const Qt::Alignment align =
-        (info.kind == CellKind::Number ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter;
-    painter.drawText(cell.adjusted(pad, 0, -pad, 0), align,
-                     QString::fromStdString(cellText(model_.LiveData()[row], column, formats_)));
+    ReportPrint::paintCell(painter, cell, index);
 }
 
 } // namespace lw

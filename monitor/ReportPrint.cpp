@@ -45,9 +45,9 @@ struct ReportPrint::Metrics {
 };
 
 ReportPrint::ReportPrint(const QAbstractItemModel& model, std::vector<Column> columns,
-                         QString title, QString printedAt, bool bands)
+                         QString title, QString printedAt, Layout layout)
     : model_(model), columns_(std::move(columns)), title_(std::move(title)),
-      printedAt_(std::move(printedAt)), bands_(bands) {}
+      printedAt_(std::move(printedAt)), layout_(layout) {}
 
 std::vector<ReportPrint::Column> ReportPrint::shownColumns(const QTableView& grid,
                                                            const std::vector<QString>& bandOf) {
@@ -79,7 +79,8 @@ ReportPrint::Metrics ReportPrint::metrics(QPrinter& printer, QPainter& painter) 
     painter.setFont(pointFont(kTitlePoints, true));
     m.titleHeight = painter.fontMetrics().height() * 1.8;
     painter.setFont(pointFont(kCellPoints, true));
-    m.captionHeight = painter.fontMetrics().height() * 1.6 * (bands_ ? 2 : 1);
+    m.captionHeight =
+        painter.fontMetrics().height() * (0.6 + layout_.captionLines) * (layout_.bands ? 2 : 1);
     painter.setFont(pointFont(kCellPoints));
     m.rowHeight = painter.fontMetrics().height() * 1.5;
 
@@ -107,7 +108,7 @@ void ReportPrint::print(QPrinter* printer) const {
 
 double ReportPrint::paintCaptions(QPainter& painter, const Metrics& m, double y) const {
     painter.setFont(pointFont(kCellPoints, true));
-    const double row = bands_ ? m.captionHeight / 2 : m.captionHeight;
+    const double row = layout_.bands ? m.captionHeight / 2 : m.captionHeight;
     auto cell = [&](const QRectF& r, const QString& text, Qt::Alignment align) {
         painter.fillRect(r, kCaptionFill);
         painter.setPen(QPen(kRule, 0));
@@ -121,10 +122,11 @@ double ReportPrint::paintCaptions(QPainter& painter, const Metrics& m, double y)
         const QString& band = columns_[c].band;
         size_t end = c + 1;
         double span = m.widths[c];
-        if (bands_ && !band.isEmpty())
+        const bool banded = layout_.bands && !band.isEmpty();
+        if (banded)
             for (; end < columns_.size() && columns_[end].band == band; ++end)
                 span += m.widths[end];
-        if (bands_ && !band.isEmpty()) {
+        if (banded) {
             cell(QRectF(x, y, span, row), band, Qt::AlignHCenter);
             double cx = x;
             for (size_t k = c; k < end; ++k) {
@@ -141,6 +143,19 @@ double ReportPrint::paintCaptions(QPainter& painter, const Metrics& m, double y)
         c = end;
     }
     return y + m.captionHeight;
+}
+
+void ReportPrint::paintCell(QPainter& painter, const QRectF& cell, const QModelIndex& index) const {
+    const QVariant align = index.data(Qt::TextAlignmentRole);
+    Qt::Alignment alignment = Qt::AlignLeft;
+    if (align.metaType() == QMetaType::fromType<Qt::Alignment>())
+        alignment = align.value<Qt::Alignment>();
+    else if (align.isValid())
+        alignment = Qt::Alignment(align.toInt());
+    alignment = (alignment & Qt::AlignHorizontal_Mask) | Qt::AlignVCenter;
+    const double pad = cell.height() * 0.2;
+    painter.setPen(Qt::black);
+    painter.drawText(cell.adjusted(pad, 0, -pad, 0), alignment, index.data().toString());
 }
 
 void ReportPrint::paintPage(QPainter& painter, const Metrics& m, int page, int pages) const {
@@ -161,11 +176,12 @@ void ReportPrint::paintPage(QPainter& painter, const Metrics& m, int page, int p
         for (size_t c = 0; c < columns_.size(); ++c) {
             const QRectF cell(x, y, m.widths[c], m.rowHeight);
             const QModelIndex index = model_.index(row, columns_[c].column);
-            const auto align =
-                Qt::Alignment(index.data(Qt::TextAlignmentRole).toInt()) | Qt::AlignVCenter;
-            painter.setPen(Qt::black);
-            painter.drawText(cell.adjusted(3, 0, -3, 0), align, index.data().toString());
+            const QVariant background = index.data(Qt::BackgroundRole);
+            if (background.isValid())
+                painter.fillRect(cell, background.value<QBrush>());
+            paintCell(painter, cell, index);
             painter.setPen(QPen(kRule, 0));
+            painter.setBrush(Qt::NoBrush);
             painter.drawRect(cell);
             x += m.widths[c];
         }

@@ -152,7 +152,7 @@ void ReportWindow::PrintClick() {
                              printTitle(),
                              QString::fromStdString(formatDate(now, formats_)) + gap +
                                  QString::fromStdString(formatTime(now, formats_)),
-                             !printedBands().empty());
+                             {.bands = !printedBands().empty()});
     QPrinter printer(QPrinter::HighResolution);
     ReportPrint::setUpPrinter(printer, windowTitle());
     QPrintPreviewDialog preview(&printer, this);
