@@ -12,6 +12,7 @@ namespace {
 const QString kCaption = QStringLiteral("History Report");
 constexpr int kDateTimeWidth = 160;
 constexpr int kValueWidth = 85;
+constexpr QSize kInitialSize{820, 460};
 
 } // namespace
 
@@ -21,7 +22,7 @@ HistReport::HistReport(Dialogs& dialogs, SelectColForm& selectCol, const Clock& 
       HistData_(histColumns()) {
     setWindowTitle(kCaption);
     setMinimumSize(kMinimumSize);
-    resize(820, 460);
+    resize(kInitialSize);
     auto* refresh = new QPushButton(QStringLiteral("Refresh"), this);
     connect(refresh, &QPushButton::clicked, this, &HistReport::Load);
     addButton(refresh);

@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QValueAxis>
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "DateTime.h"
@@ -26,7 +27,9 @@ constexpr int kMarkerSize = 2; // pixels
 constexpr int kPenWidth = 1;
 constexpr int kPixelsPerSlice = 2;
 constexpr double kValuePad = 0.05;
-constexpr double kLonelyPointMs = 30 * 60 * 1000.0; // the span around a day with one time
+constexpr double kHourMs = 3600 * 1000.0;
+constexpr std::array<int, 6> kTickHours{1, 2, 3, 4, 6, 12};
+constexpr int kMaxTickIntervals = 8;
 
 size_t indexOf(TrendSeries s) {
     return static_cast<size_t>(s);
@@ -71,7 +74,6 @@ void styleAxes(QChart& chart, QDateTimeAxis& x, QValueAxis& left, QValueAxis& ri
     QFont title;
     title.setPixelSize(kTitlePixels);
     x.setFormat(kTimeFormat);
-    x.setTickCount(7);
     left.setTitleText(kLeftTitle);
     right.setTitleText(kRightTitle);
     for (QAbstractAxis* a : std::initializer_list<QAbstractAxis*>{&left, &right})
@@ -164,10 +166,20 @@ void TrendChart::zoomExtents() {
     if (first > last) {
         first = dayStartMs_;
         last = dayEndMs_;
-    } else if (first == last) {
-        first -= kLonelyPointMs;
-        last += kLonelyPointMs;
     }
+    // Whole hours, with a tick every 1, 2, 3, 4, 6 or 12 hours, so the labels read 3:00 AM,
+    // 6:00 AM rather than 2:57 AM.
+    first = dayStartMs_ + std::floor((first - dayStartMs_) / kHourMs) * kHourMs;
+    const double hours = std::max(1.0, std::ceil((last - first) / kHourMs));
+    int step = kTickHours.back();
+    for (const int s : kTickHours)
+        if (hours / s <= kMaxTickIntervals) {
+            step = s;
+            break;
+        }
+    const int intervals = static_cast<int>(std::ceil(hours / step));
+    last = first + intervals * step * kHourMs;
+    x_->setTickCount(intervals + 1);
     // The series are emptied while the three axes change, so that the chart lays them out once,
     // in their new range.
     rethinning_ = true;
@@ -232,6 +244,7 @@ std::unique_ptr<QChart> TrendChart::copy(int width) const {
     auto* right = new QValueAxis(chart.get());
     styleAxes(*chart, *x, *left, *right);
     x->setRange(x_->min(), x_->max());
+    x->setTickCount(x_->tickCount());
     left->setRange(left_->min(), left_->max());
     right->setRange(right_->min(), right_->max());
     left->setTickCount(left_->tickCount());
