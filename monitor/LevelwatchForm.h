@@ -33,6 +33,8 @@ class LiveGrid;
 class MonitorLink;
 class MonitorMail;
 class NewTankForm;
+class PropertyPage1;
+class SMTPPage1;
 class TrendPanel;
 class WindowMail;
 struct MainMenus;
@@ -41,7 +43,9 @@ struct MainMenus;
 struct MonitorEnvironment {
     const Clock* clock = nullptr;
     Dialogs* dialogs = nullptr;
-    MonitorMail* mail = nullptr; // none: the window's own, through the mail server
+    // Where alarm reports and schedule passes go; none: the window's own mail, which keeps the
+    // schedule that the e-mail setup edits either way.
+    MonitorMail* mail = nullptr;
     // The regional formats: read at start and once more at the first change of the regional
     // settings while the program runs.
     std::function<Formats()> regionalFormats;
@@ -51,6 +55,8 @@ struct MonitorEnvironment {
 inline constexpr char kMainCaption[] = "Ostrel Levelwatch";
 inline constexpr char kManualFile[] = "470-471 Levelwatch Software_v2.02.1.pdf";
 inline constexpr char kNotAvailableYet[] = "%1 is not available yet.";
+inline constexpr char kEmailNotChanged[] = "Email settings not changed.";
+inline constexpr char kEmailUpdated[] = "Updated Email settings.";
 
 class LevelwatchForm : public QMainWindow, private LiveUpdateHooks {
     Q_OBJECT
@@ -59,6 +65,8 @@ public:
     static constexpr int kIdChangeRetryMs = 5000;
     static constexpr int kEmailTimerMs = 60000;
     static constexpr QSize kMinimumSize{250, 150};
+    // Where the setup windows open, from the main window's top-left corner.
+    static constexpr QPoint kSetupWindowOffset{214, 110};
 
     // Runs the start-up sequence.
     explicit LevelwatchForm(const MonitorEnvironment& environment, QWidget* parent = nullptr);
@@ -70,15 +78,16 @@ public:
     DetailForm& detail() const { return *detail_; }
     MonitorLink& link() const { return *link_; }
     NewTankForm& newTankForm() const { return *newTank_; }
+    PropertyPage1& propertyPage() const { return *propertyPage_; }
+    SMTPPage1& smtpPage() const { return *smtpPage_; }
     const MainMenus& menus() const { return *menus_; }
     const DisplayFlags& displayFlags() const { return flags_; }
     const Formats& formats() const { return formats_; }
     // The mail settings as read at start-up; the e-mail setup window keeps them.
     SmtpSettings& SMTP() { return SMTP_; }
     MonitorMail& mail() const { return *mail_; }
-    // The window's own mail, with the schedule the setup window edits; none when the
-    // environment brought its own.
-    WindowMail* windowMail() const { return ownMail_.get(); }
+    // The window's own mail, with the schedule the setup window edits.
+    WindowMail& windowMail() const { return *ownMail_; }
 
     // The status line: a text stays for 10 seconds unless a newer one replaces it.
     void UpdateStatus(const QString& text);
@@ -107,12 +116,15 @@ public:
     void TrendClick(bool shown);
     // A column toggle of the View menu (by its position in menu order) was pressed.
     void columnToggleClick(int toggle, bool shown);
-    // The reports, the trend's printout and the setup windows: not in this version yet.
+    // The reports and the trend's printout: not in this version yet.
     void HistReportClick();
     void MonthlyReportClick();
     void PrintTrendClick();
-    void PortSetupClick(); // then applyCommSetup after OK
+    // The setup windows: "Comm Setup" (then applyCommSetup after OK) and "Email Setup".
+    void PortSetupClick();
     void SMTPSetupClick();
+    // The mail settings to the machine-wide store; a refusal is told to the operator.
+    void SaveSMTP();
 
     // One accepted frame into the live table (NewTankData of the core).
     void NewTankData(const FrameBuffer& rx, int registerCount, FrameSource source);
@@ -161,6 +173,8 @@ private:
     DetailForm* detail_;
     AboutBox* about_;
     NewTankForm* newTank_;
+    PropertyPage1* propertyPage_;
+    SMTPPage1* smtpPage_;
 
     std::optional<LiveUpdate> liveUpdate_;
     std::optional<HistoryFile> history_;
