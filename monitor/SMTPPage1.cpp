@@ -41,6 +41,10 @@ const QString kTestSent = QStringLiteral("Test email sent to %1.");
 const QString kTestFailed = QStringLiteral("Test email to %1 failed.");
 const QString kTestError = QStringLiteral("The test email to %1 could not be sent: %2");
 const QString kSaveError = QStringLiteral("Email.txt could not be saved: %1");
+const QString kNotAHost = QStringLiteral("SMTP Host: \"%1\" is not a host name or address.");
+const QString kNotAUserName =
+    QStringLiteral("User Name: \"%1\" holds characters that a user name cannot have.");
+const QString kNotAnAddress = QStringLiteral("Email Address: \"%1\" is not an e-mail address.");
 
 QString text(std::string_view s) {
     return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
@@ -249,6 +253,14 @@ void SMTPPage1::DeleteClick() {
 }
 
 void SMTPPage1::ApplyClick() {
+    // The rules keep wrong characters out as they are typed; a text left unfinished is caught here.
+    const std::pair<QLineEdit*, const QString*> checked[] = {
+        {host_, &kNotAHost}, {user_, &kNotAUserName}, {email_, &kNotAnAddress}};
+    for (const auto& [edit, message] : checked)
+        if (!edit->text().isEmpty() && !edit->hasAcceptableInput()) {
+            window_.dialogs.message(this, windowTitle(), message->arg(edit->text()));
+            return;
+        }
     try {
         mailer_.writeSchedule();
     } catch (const std::exception& e) {

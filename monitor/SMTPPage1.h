@@ -59,8 +59,8 @@ public:
     void AddClick();
     // "Delete": the focused row goes; deleting the only row leaves one empty row.
     void DeleteClick();
-    // "Apply": "Email.txt" saved, then OK. A file that cannot be written is named and the
-    // window stays open.
+    // "Apply": "Email.txt" saved, then OK. A host, user name or address that breaks its rule,
+    // or a file that cannot be written, is named and the window stays open.
     void ApplyClick();
     void TestEmailClick();
     // "Cancel", the close button, Escape: the schedule as the file has it.

@@ -149,9 +149,15 @@ TEST_F(EmailSetupTest, ApplyTakesTheSettingsAndSavesThemAndARefusingStoreIsTold)
         p.Security().setCurrentText("STARTTLS");
         p.UserName().setText("tanks");
         p.Password().setText("pass;word");
-        p.EmailAddress().setText("tanks@example.com");
         p.EmailName().setText("Tank Farm");
         p.TestEmailAddress().setText("ops@example.com");
+        p.EmailAddress().setText("tanks@");
+        p.ApplyClick();
+        EXPECT_TRUE(p.isVisible()) << "an unfinished address is not taken";
+        EXPECT_EQ(dialogs.messages,
+                  QStringList{"Email Address: \"tanks@\" is not an e-mail address."});
+        dialogs.messages.clear();
+        p.EmailAddress().setText("tanks@example.com");
         p.ApplyClick();
     });
     w.SMTPSetupClick();
