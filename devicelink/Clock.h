@@ -23,4 +23,21 @@ private:
     double now_;
 };
 
+// How far local time is ahead of UTC at a local date-time, in minutes (daylight saving moves
+// it). The programs use the system's time zone (platform/SystemClock.h).
+class UtcOffset {
+public:
+    virtual ~UtcOffset() = default;
+    virtual int minutesAt(double localDateTime) const = 0;
+};
+
+class FixedUtcOffset final : public UtcOffset {
+public:
+    explicit FixedUtcOffset(int minutes) : minutes_(minutes) {}
+    int minutesAt(double) const override { return minutes_; }
+
+private:
+    int minutes_;
+};
+
 } // namespace lw

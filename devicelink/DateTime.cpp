@@ -276,6 +276,14 @@ std::string formatTime(double dateTime, const Formats& f) {
     return formatPattern(f.longTimeFormat, decodeDateTime(dateTime), f);
 }
 
+std::string isoDateTime(double dateTime, int utcOffsetMinutes) {
+    const CivilTime t = decodeDateTime(dateTime);
+    const int offset = std::abs(utcOffsetMinutes);
+    return pad(t.year, 4) + '-' + pad(t.month, 2) + '-' + pad(t.day, 2) + 'T' + pad(t.hour, 2) +
+           ':' + pad(t.minute, 2) + ':' + pad(t.second, 2) + '.' + pad(t.millisecond, 3) +
+           (utcOffsetMinutes < 0 ? '-' : '+') + pad(offset / 60, 2) + ':' + pad(offset % 60, 2);
+}
+
 std::string formatDateTime(double dateTime, const Formats& f) {
     const CivilTime t = decodeDateTime(dateTime);
     return formatPattern(f.shortDateFormat, t, f) + ' ' + formatPattern(f.longTimeFormat, t, f);

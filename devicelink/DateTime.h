@@ -41,6 +41,10 @@ std::string formatTime(double dateTime, const Formats& f);
 // Short date, a blank, long time: the log line and "DATE=" form.
 std::string formatDateTime(double dateTime, const Formats& f);
 
+// ISO 8601 with milliseconds and the given offset from UTC, for peers outside the system:
+// "2024-03-05T10:00:00.250+01:00" ("Z" is never used: an offset of 0 reads "+00:00").
+std::string isoDateTime(double dateTime, int utcOffsetMinutes);
+
 // Read back texts of the same patterns; empty when the text does not fit the pattern.
 std::optional<double> parseDate(std::string_view text, const Formats& f);
 std::optional<double> parseTime(std::string_view text, const Formats& f);

@@ -6,6 +6,16 @@ namespace lw {
 
 double SystemClock::now() const { return toDateTime(QDateTime::currentDateTime()); }
 
+int LocalUtcOffset::minutesAt(double localDateTime) const {
+    constexpr double kQuartersPerDay = 96;
+    const auto quarter = static_cast<int64_t>(std::floor(localDateTime * kQuartersPerDay));
+    if (quarter != quarter_) {
+        minutes_ = fromDateTime(localDateTime).offsetFromUtc() / 60;
+        quarter_ = quarter;
+    }
+    return minutes_;
+}
+
 double toDateTime(const QDateTime& local) {
     const QDateTime t = local.toLocalTime();
     const QDate d = t.date();

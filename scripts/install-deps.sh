@@ -16,8 +16,9 @@ packages=(
   # the monitor's print tests read the PDF's text
   poppler-utils
   clang libclang-rt-14-dev
-  # bench only: the MQTT broker and client library the relay benchmark compares against
-  mosquitto libmosquitto-dev
+  # MQTT publishing: the client library and JSON; the broker, its clients and throw-away
+  # certificates for the tests and benchmarks
+  libmosquitto-dev nlohmann-json3-dev mosquitto mosquitto-clients openssl
 )
 
 missing=()

@@ -151,8 +151,14 @@ void LastDataUpdate::dropRowsWithoutId() {
 void LastDataUpdate::update(FrameKind kind, const FrameBuffer& rx, double now) {
     const DecodedFrame frame = decodeFrame(rx, registerCount(kind), now);
     bool passed = false;
-    for (const DecodedSlot& slot : frame.decodedSlots())
+    std::array<uint32_t, kMaxSlots> ids{};
+    size_t updated = 0;
+    for (const DecodedSlot& slot : frame.decodedSlots()) {
         passed |= updateTank(kind, frame, slot, now);
+        ids[updated++] = slot.tankId;
+    }
+    hooks_.tanksUpdated(
+        {rx[1], frame.dispType & 0xFF, std::span<const uint32_t>(ids.data(), updated), now});
     // One write for all tanks of the frame: the file ends up the same as with one per tank,
     // at a quarter of the disk work for four-tank units.
     if (passed)

@@ -4,7 +4,9 @@
 // states, a tank whose status is not good stops after its shared values, and a good one gets
 // its history row when due, its alarm mail when an alarm changed, and the table saved.
 
+#include <cstdint>
 #include <filesystem>
+#include <span>
 
 #include "AlarmEmailArgs.h"
 #include "Formats.h"
@@ -21,6 +23,14 @@ struct DecodedSlot;
 
 inline constexpr char kUnknownTankName[] = "Unkown Tank";
 
+// An accepted frame's tanks, once their rows are up to date: for publishers of current values.
+struct UpdatedTanks {
+    int unitAddress = 0; // the reply's first byte
+    int dispType = 0;    // the display type the frame reported (low byte of register 6)
+    std::span<const uint32_t> tankIds;
+    double time = 0; // when the frame was accepted
+};
+
 class LastDataHooks {
 public:
     virtual ~LastDataHooks() = default;
@@ -30,6 +40,9 @@ public:
     // Throws when no mail can be made of `args`; `errorText` is the frame kind's text for a
     // mail that fails later, after the update has moved on.
     virtual void SendAlarmEmail(const AlarmEmailArgs& args, std::string_view errorText) = 0;
+    // After the rows of each accepted frame are up to date, before the table is saved: a
+    // publisher does not wait for the disk.
+    virtual void tanksUpdated(const UpdatedTanks&) {}
 };
 
 class LastDataUpdate {

@@ -93,6 +93,7 @@ void OstrelService1::ServiceCreate() {
     Log(QStringLiteral("TCPInit"), 2);
     ComPortInit();
     Log(QStringLiteral("ComPortInitInit"), 2);
+    MqttInit();
     // Once the log level is known; no save is under way before the event loop runs.
     pipeline_.removeStaleTempFiles();
     PollModbus_.start();
@@ -166,6 +167,32 @@ void OstrelService1::ComPortInit() {
     SetupPollModbus();
 }
 
+void OstrelService1::MqttInit() {
+    const MqttSettings& s = settings_.mqtt;
+    if (mqttSettings_ == s)
+        return;
+    mqtt_.reset(); // "offline" for the old broker, before a new one is told "online"
+    mqttSettings_ = s;
+    if (!s.fault.isEmpty()) {
+        Log(QStringLiteral("ERROR: MQTT publishing stays off: ") + s.fault, 0);
+        return;
+    }
+    if (!s.enabled())
+        return;
+    Log(QStringLiteral("MQTT publishing to %1:%2%3 as %4 under %5/")
+            .arg(s.host)
+            .arg(s.port)
+            .arg(s.security == MqttSecurity::Tls ? QStringLiteral(" (TLS)") : QString())
+            .arg(s.clientId, s.prefix),
+        1);
+    mqtt_ = std::make_unique<MqttLink>(s, log_, pipeline_.LastData());
+}
+
+void OstrelService1::tanksUpdated(const UpdatedTanks& tanks) {
+    if (mqtt_)
+        mqtt_->tanksUpdated(tanks, pipeline_.LastData());
+}
+
 void OstrelService1::SetupPollModbus() {
     Log(QStringLiteral("SetupPollModbus."), 2);
     pollFile_.forget();
@@ -202,6 +229,7 @@ void OstrelService1::PollModbusTimer() {
         }
         TCPInit();
         ComPortInit();
+        MqttInit();
         Log(QStringLiteral("Settings Changed"), 1);
     }
     Log(QStringLiteral("PollModbusTimer-Open"), 2);

@@ -6,11 +6,13 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <memory>
 #include <optional>
 
 #include "Clock.h"
 #include "Formats.h"
 #include "FileWatch.h"
+#include "MqttLink.h"
 #include "PollList.h"
 #include "Profile.h"
 #include "RelayServer.h"
@@ -44,6 +46,8 @@ public:
     // Reads the log level and the serial settings, sets up and opens the port, loads the poll
     // list. Settings that cannot be read as meant leave those it runs with in place.
     void ComPortInit();
+    // Starts, restarts or ends publishing to the MQTT broker when its settings changed.
+    void MqttInit();
 
     // The e-mail schedule, loaded from "Email.txt" at start-up.
     Table<ScheduleRow>& ScheduleData() { return mail_.ScheduleData(); }
@@ -71,6 +75,7 @@ private:
     void forward(std::span<const uint8_t, kBufferSize> block) override;
     const TankTable& tankList() override;
     void SendAlarmEmail(const AlarmEmailArgs& args, std::string_view errorText) override;
+    void tanksUpdated(const UpdatedTanks& tanks) override;
 
     ServiceLog& log_;
     Formats formats_;
@@ -89,6 +94,8 @@ private:
     QTimer PollModbus_;
     TankListFile LiveData_;
     ServiceMail mail_;
+    std::optional<MqttSettings> mqttSettings_; // what publishing runs with; empty before start
+    std::unique_ptr<MqttLink> mqtt_;
 };
 
 } // namespace lw

@@ -1,5 +1,7 @@
 #include "Settings.h"
 
+#include <QSysInfo>
+
 #include <array>
 
 namespace lw {
@@ -11,6 +13,10 @@ constexpr auto kInt = SettingKind::Integer;
 constexpr auto kStr = SettingKind::String;
 
 const QString kProductKey = QString::fromLatin1(kProductKeyPath);
+
+constexpr int kMqttPort = 1883;
+constexpr int kMqttTlsPort = 8883;
+constexpr std::array<const char*, 2> kMqttSecurityTexts{"None", "TLS"};
 
 // Section and value names are part of the stored format, misspellings included.
 constexpr auto kSettings = [] {
@@ -36,6 +42,17 @@ constexpr auto kSettings = [] {
         {SmtpTestEmail, kMachine, "STMP", "TestEmail", kStr, 0, ""},
         {SmtpSecurity, kMachine, "STMP", "Security", kStr, 0, "None"},
         {SmtpCAFile, kMachine, "STMP", "CAFile", kStr, 0, ""},
+        {MqttHost, kMachine, "MQTT", "Host", kStr, 0, ""},
+        {MqttPort, kMachine, "MQTT", "Port", kInt, kMqttPort, ""},
+        {MqttSecurity, kMachine, "MQTT", "Security", kStr, 0, "None"},
+        {MqttCAFile, kMachine, "MQTT", "CAFile", kStr, 0, ""},
+        {MqttUsername, kMachine, "MQTT", "Username", kStr, 0, ""},
+        {MqttPassword, kMachine, "MQTT", "Password", kStr, 0, ""},
+        {MqttClientId, kMachine, "MQTT", "ClientId", kStr, 0, "", true},
+        {MqttPrefix, kMachine, "MQTT", "Prefix", kStr, 0, "", true},
+        {MqttQoS, kMachine, "MQTT", "QoS", kInt, 1, ""},
+        {MqttRetain, kMachine, "MQTT", "Retain", kInt, 1, ""},
+        {MqttDiscovery, kMachine, "MQTT", "Discovery", kInt, 0, ""},
 
         {ComNumber, kUser, "ComPortInfo", "ComNumber", kInt, 1, ""},
         {Baud, kUser, "ComPortInfo", "Baud", kInt, 9600, ""},
@@ -140,6 +157,23 @@ QString sectionPath(const SettingInfo& info) {
     if (info.scope == kUser)
         return section;
     return section.isEmpty() ? kProductKey : kProductKey + '\\' + section;
+}
+
+QString defaultText(const Profile& machine, const SettingInfo& info) {
+    switch (info.setting) {
+    case Setting::MqttPort:
+        return QString::number(readString(machine, Setting::MqttSecurity) ==
+                                       QLatin1String(kMqttSecurityTexts[1])
+                                   ? kMqttTlsPort
+                                   : kMqttPort);
+    case Setting::MqttClientId:
+        return QStringLiteral("ostrel-") + QSysInfo::machineHostName();
+    case Setting::MqttPrefix:
+        return QStringLiteral("levelwatch/") + QSysInfo::machineHostName();
+    default:
+        return info.kind == SettingKind::Integer ? QString::number(info.integerDefault)
+                                                 : toQString(info.stringDefault);
+    }
 }
 
 int readInteger(const Profile& p, Setting s) {
@@ -258,7 +292,45 @@ ServiceSettings readServiceSettings(const Profile& machine) {
             readComPortMap(machine),
             readInteger(machine, Setting::ServicePortNumber),
             readString(machine, Setting::ServiceBindAddress).trimmed(),
-            readInteger(machine, Setting::ServiceStatusLevel)};
+            readInteger(machine, Setting::ServiceStatusLevel),
+            readMqttSettings(machine)};
+}
+
+MqttSettings readMqttSettings(const Profile& machine) {
+    const auto derived = [&](Setting s) { return defaultText(machine, settingInfo(s)); };
+    MqttSettings m;
+    m.host = readString(machine, Setting::MqttHost).trimmed();
+    const QString security = readString(machine, Setting::MqttSecurity);
+    m.security =
+        security == QLatin1String(kMqttSecurityTexts[1]) ? MqttSecurity::Tls : MqttSecurity::None;
+    m.port = readInteger(machine, Setting::MqttPort, derived(Setting::MqttPort).toInt());
+    m.caFile = readString(machine, Setting::MqttCAFile);
+    m.username = readString(machine, Setting::MqttUsername);
+    m.password = readString(machine, Setting::MqttPassword);
+    m.clientId = readString(machine, Setting::MqttClientId, derived(Setting::MqttClientId));
+    m.prefix = readString(machine, Setting::MqttPrefix, derived(Setting::MqttPrefix));
+    while (m.prefix.endsWith('/'))
+        m.prefix.chop(1);
+    m.qos = readInteger(machine, Setting::MqttQoS);
+    m.retain = readInteger(machine, Setting::MqttRetain) != 0;
+    m.discovery = readInteger(machine, Setting::MqttDiscovery) == 1;
+
+    if (security != QLatin1String(kMqttSecurityTexts[0]) &&
+        security != QLatin1String(kMqttSecurityTexts[1]))
+        m.fault = QStringLiteral("[MQTT] Security \"%1\" is neither None nor TLS (the names are "
+                                 "case-sensitive)")
+                      .arg(security);
+    else if (m.port < 1 || m.port > 65535)
+        m.fault = QStringLiteral("[MQTT] Port %1 is no TCP port").arg(m.port);
+    else if (m.qos < 0 || m.qos > 2)
+        m.fault = QStringLiteral("[MQTT] QoS %1 is not 0, 1 or 2").arg(m.qos);
+    else if (m.prefix.isEmpty() || m.prefix.contains('+') || m.prefix.contains('#'))
+        m.fault = QStringLiteral("[MQTT] Prefix \"%1\" cannot begin a topic (empty, or with a "
+                                 "wildcard + or #)")
+                      .arg(m.prefix);
+    else if (m.clientId.isEmpty())
+        m.fault = QStringLiteral("[MQTT] ClientId is empty");
+    return m;
 }
 
 SmtpSettings readSmtpSettings(const Profile& machine) {

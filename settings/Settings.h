@@ -40,6 +40,18 @@ enum class Setting {
     SmtpTestEmail,
     SmtpSecurity, // transport security of the mail server: "None", "STARTTLS" or "TLS"
     SmtpCAFile,   // certificates to trust for it instead of the system's; empty: the system's
+    // Machine-wide: publishing to an MQTT broker (an empty host: off).
+    MqttHost,
+    MqttPort,     // missing: 1883, or 8883 with TLS
+    MqttSecurity, // "None" or "TLS"
+    MqttCAFile,   // empty: the system's certificate authorities
+    MqttUsername,
+    MqttPassword,
+    MqttClientId, // empty: "ostrel-" + host name
+    MqttPrefix,   // empty: "levelwatch/" + host name
+    MqttQoS,
+    MqttRetain,
+    MqttDiscovery,
     // Per-user: the operator's program.
     ComNumber,
     Baud,
@@ -115,6 +127,11 @@ struct SettingInfo {
 std::span<const SettingInfo> allSettings();
 const SettingInfo& settingInfo(Setting s);
 
+// The default a reader takes for a missing value: the catalog's, or for a value that follows
+// another (the MQTT port follows the security, the client ID and prefix the host name) what
+// that gives.
+QString defaultText(const Profile& machine, const SettingInfo& info);
+
 // The section path for Profile: absolute ("\Software\Ostrel\Levelwatch\ComPortInfo") for the
 // machine-wide store, relative ("ComPortInfo") for the per-user one.
 QString sectionPath(const SettingInfo& info);
@@ -169,6 +186,30 @@ void writeSerialSettings(Profile& p, SettingsScope scope, const SerialSettings& 
 inline constexpr char kPortsSection[] = "\\Software\\Ostrel\\Levelwatch\\Ports";
 ComPortMap readComPortMap(const Profile& machine);
 
+enum class MqttSecurity { None, Tls };
+
+// Where and how the collector publishes. Off when `host` is empty; `fault` names a value that
+// cannot be used as it stands (publishing then stays off rather than guess, e.g. send the
+// password in clear text for a misspelt "TLS").
+struct MqttSettings {
+    QString host;
+    int port = 0;
+    MqttSecurity security = MqttSecurity::None;
+    QString caFile;
+    QString username;
+    QString password;
+    QString clientId;
+    QString prefix; // no trailing '/'
+    int qos = 1;
+    bool retain = true;
+    bool discovery = false;
+    QString fault;
+
+    bool enabled() const { return !host.isEmpty() && fault.isEmpty(); }
+    bool operator==(const MqttSettings&) const = default;
+};
+MqttSettings readMqttSettings(const Profile& machine);
+
 // What the collector runs with, read in one go: a reload takes a whole new set or, when the
 // file cannot be read as meant, keeps the old one.
 struct ServiceSettings {
@@ -178,6 +219,7 @@ struct ServiceSettings {
     int tcpPort = 0;
     QString bindAddress; // blanks trimmed; empty: every local address
     int statusLevel = -1;
+    MqttSettings mqtt;
 
     bool operator==(const ServiceSettings&) const = default;
 };

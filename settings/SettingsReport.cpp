@@ -28,18 +28,19 @@ std::pair<QString, QString> valueAndSource(const Profile& machine, const Setting
     const QString section = sectionPath(info);
     const QString name = toQString(info.name);
     if (!machine.ValueExists(section, name))
-        return {info.kind == SettingKind::Integer ? QString::number(info.integerDefault)
-                                                  : toQString(info.stringDefault),
-                QStringLiteral("default")};
+        return {defaultText(machine, info), QStringLiteral("default")};
     const QString stored = machine.ReadString(section, name, {});
     if (info.kind == SettingKind::Integer) {
-        const int value = readInteger(machine, info.setting);
-        if (value == info.integerDefault && stored.trimmed() != QString::number(value))
+        const int def = defaultText(machine, info).toInt();
+        const int value = readInteger(machine, info.setting, def);
+        if (value == def && stored.trimmed() != QString::number(value))
             return {QString::number(value),
                     QStringLiteral("default: the file's %1 is not a number").arg(quoted(stored))};
         return {QString::number(value), QStringLiteral("file")};
     }
     QString value = stored;
+    if (info.blankIsDefault && value.isEmpty())
+        return {defaultText(machine, info), QStringLiteral("default: the file's value is empty")};
     if (info.setting == Setting::ServiceParity)
         value = parityText(parityFromText(stored));
     else if (info.setting == Setting::SmtpAuth)
@@ -50,7 +51,8 @@ std::pair<QString, QString> valueAndSource(const Profile& machine, const Setting
     if (info.setting == Setting::SmtpSecurity &&
         smtpSecurityFromText(stored) == SmtpSecurity::Unknown)
         return {value, QStringLiteral("file: not None, STARTTLS or TLS, so no mail is sent")};
-    if (info.setting == Setting::SmtpPassword && !value.isEmpty())
+    if ((info.setting == Setting::SmtpPassword || info.setting == Setting::MqttPassword) &&
+        !value.isEmpty())
         value = kMask;
     return {value, QStringLiteral("file")};
 }
@@ -84,6 +86,10 @@ QStringList machineSettingsReport(const Profile& machine) {
         lines << QStringLiteral("[Ports] COM%1 = %2 (default)")
                      .arg(comNumber)
                      .arg(ports.devicePath(comNumber));
+
+    const MqttSettings mqtt = readMqttSettings(machine);
+    if (!mqtt.fault.isEmpty())
+        lines << QStringLiteral("ERROR: MQTT publishing stays off: ") + mqtt.fault;
 
     std::set<QString> knownSections{kPorts};
     for (const auto& [section, name] : known)

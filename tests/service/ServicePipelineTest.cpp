@@ -68,8 +68,16 @@ public:
     void SendAlarmEmail(const AlarmEmailArgs& args, std::string_view) override {
         mails.push_back(args);
     }
+    void tanksUpdated(const UpdatedTanks& u) override {
+        events.push_back("updated unit " + std::to_string(u.unitAddress) + " type " +
+                         std::to_string(u.dispType));
+        updatedIds.assign(u.tankIds.begin(), u.tankIds.end());
+        updatedAt = u.time;
+    }
 
     std::optional<TankTable> list;
+    std::vector<uint32_t> updatedIds;
+    double updatedAt = 0;
     std::vector<std::string> events;
     std::vector<std::vector<uint8_t>> forwarded;
     std::vector<AlarmEmailArgs> mails;
@@ -122,13 +130,18 @@ protected:
 TEST_F(Pipeline, AcceptedFrameIsStampedSavedAndRelayedThenStored) {
     // An R300 ID beyond 16 bits is saved under its low 16 bits; its tanks keep their full IDs.
     UnitValues r300;
+    r300.address = 9;
     r300.dispType = 4;
     r300.function = kFunctionSignalTest;
     r300.tanks = {TankValues{.id = 65536 + 3, .level = 25000}, TankValues{.id = 70000}};
     receive(r300, 48);
 
     ASSERT_EQ(hooks.forwarded.size(), 1u);
-    EXPECT_EQ((hooks.events), (std::vector<std::string>{"answer", "forward"}));
+    // Publishers hear of the tanks once their rows are up to date.
+    EXPECT_EQ((hooks.events),
+              (std::vector<std::string>{"answer", "forward", "updated unit 9 type 4"}));
+    EXPECT_EQ(hooks.updatedIds, (std::vector<uint32_t>{65539, 70000}));
+    EXPECT_EQ(hooks.updatedAt, clock.now());
     const std::string saved = readFile(dir / "LastData-3.bin");
     ASSERT_EQ(saved.size(), 255u);
     EXPECT_EQ(saved, std::string(hooks.forwarded[0].begin(), hooks.forwarded[0].end()));

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSysInfo>
 #include <QTemporaryDir>
 
 #include "QtFiles.h"
@@ -197,4 +198,57 @@ TEST_F(SettingsTest, ReportShowsEveryServiceSettingItsSourceAndWhatIsUnknown) {
                                            << report.join('\n').toStdString();
     EXPECT_FALSE(report.join('\n').contains("secret"));
     EXPECT_FALSE(report.join('\n').contains("ERROR"));
+}
+
+TEST_F(SettingsTest, MqttDefaultsFollowHostAndSecurityAndUnusableValuesKeepItOff) {
+    const QString host = QSysInfo::machineHostName();
+    struct Case {
+        const char* ini;
+        int port;
+        QString clientId, prefix;
+        const char* fault; // part of the fault text; empty: none
+    } cases[] = {
+        {"", 1883, "ostrel-" + host, "levelwatch/" + host, ""},
+        {"[MQTT]\nHost=broker\nSecurity=TLS\nClientId=\nPrefix=site/a//\n", 8883, "ostrel-" + host,
+         "site/a", ""},
+        {"[MQTT]\nHost=broker\nSecurity=TLS\nPort=9000\n", 9000, "ostrel-" + host,
+         "levelwatch/" + host, ""},
+        {"[MQTT]\nHost=broker\nSecurity=tls\n", 1883, "ostrel-" + host, "levelwatch/" + host,
+         "Security \"tls\" is neither None nor TLS"},
+        {"[MQTT]\nHost=broker\nQoS=3\n", 1883, "ostrel-" + host, "levelwatch/" + host,
+         "QoS 3 is not 0, 1 or 2"},
+        {"[MQTT]\nHost=broker\nPrefix=site/#\n", 1883, "ostrel-" + host, "site/#", "wildcard"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.ini);
+        QFile f(dir.filePath("machine.ini"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(c.ini);
+        f.close();
+        const MqttSettings m = readMqttSettings(Profile(SettingsScope::Machine));
+        EXPECT_EQ(m.port, c.port);
+        EXPECT_EQ(m.clientId, c.clientId);
+        EXPECT_EQ(m.prefix, c.prefix);
+        EXPECT_TRUE(m.fault.contains(QLatin1String(c.fault))) << m.fault.toStdString();
+        EXPECT_EQ(m.enabled(), std::string(c.ini).find("Host") != std::string::npos &&
+                                   std::string(c.fault).empty());
+    }
+}
+
+TEST_F(SettingsTest, ReportShowsTheMqttDefaultsItDerivesAndMasksItsPassword) {
+    QFile f(dir.filePath("machine.ini"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("[MQTT]\nHost=broker\nSecurity=TLS\nPassword=hush\nQoS=5\n");
+    f.close();
+    const QStringList report = machineSettingsReport(Profile(SettingsScope::Machine));
+    for (const QString& line : {
+             QStringLiteral("[MQTT] Port = 8883 (default)"),
+             QStringLiteral("[MQTT] Password = ******** (file)"),
+             QStringLiteral("[MQTT] Prefix = levelwatch/%1 (default)")
+                 .arg(QSysInfo::machineHostName()),
+             QStringLiteral("ERROR: MQTT publishing stays off: [MQTT] QoS 5 is not 0, 1 or 2"),
+         })
+        EXPECT_TRUE(report.contains(line)) << line.toStdString() << "\n"
+                                           << report.join('\n').toStdString();
+    EXPECT_FALSE(report.join('\n').contains("hush"));
 }
