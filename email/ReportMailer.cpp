@@ -52,15 +52,19 @@ bool ReportMailer::reloadScheduleIfChanged() {
     }
 }
 
+void ReportMailer::writeSchedule() {
+    lw::saveSchedule(ScheduleData_, pathOf(emailFile_.path()), formats_);
+    emailFile_.noteWritten();
+    emit scheduleSaved();
+}
+
 bool ReportMailer::saveSchedule() {
     try {
-        lw::saveSchedule(ScheduleData_, pathOf(emailFile_.path()), formats_);
-        emailFile_.noteWritten();
+        writeSchedule();
     } catch (const std::exception& e) {
         hooks_.scheduleFileError(e.what());
         return false;
     }
-    emit scheduleSaved();
     return true;
 }
 

@@ -95,7 +95,10 @@ public:
     // Loads it again, as loadSchedule does, when its date differs from EmailFileDate. True when
     // it was loaded or tried.
     bool reloadScheduleIfChanged();
-    // Saves the schedule to "Email.txt" and notes its new date; false (reported) on failure.
+    // Saves the schedule to "Email.txt" and notes its new date; throws (std::exception) when
+    // the file cannot be written, which is then left as it was.
+    void writeSchedule();
+    // writeSchedule, with a failure reported to the hooks instead: false.
     bool saveSchedule();
 
     // One pass over the schedule. Nothing happens while the previous pass still waits for a mail.

@@ -26,9 +26,13 @@
 #include "NewTankForm.h"
 #include "Paths.h"
 #include "PollList.h"
+#include "PropertyPage1.h"
 #include "ReportData.h"
+#include "SMTPPage1.h"
 #include "SelectCol.h"
 #include "SerialPort.h"
+#include "ServiceControl.h"
+#include "ServiceUnit.h"
 #include "TankEntry.h"
 #include "TankTableFile.h"
 #include "TrendPanel.h"
@@ -140,22 +144,26 @@ LevelwatchForm::LevelwatchForm(const MonitorEnvironment& environment, QWidget* p
         const Profile machine(SettingsScope::Machine);
         SMTP_ = readSmtpSettings(machine);
     }
-    mail_ = env_.mail;
-    if (!mail_) {
-        ownMail_ = std::make_unique<WindowMail>(
-            *env_.clock, formats_, model_->LiveData(),
-            WindowMail::Window{
-                .ownsPort = [this] { return link_->ComActive() == 1; },
-                .settings = [this] { return SMTP_; },
-                .status = [this](const QString& text) { UpdateStatus(text); },
-                .detail = [this](const QString& text) { detail_->addLine(text); },
-                .tellOperator =
-                    [this](const QString& text) {
-                        env_.dialogs->message(this, windowTitle(), text);
-                    },
-            });
-        mail_ = ownMail_.get();
-    }
+    const auto ownsPort = [this] { return link_->ComActive() == 1; };
+    ownMail_ = std::make_unique<WindowMail>(
+        *env_.clock, formats_, model_->LiveData(),
+        WindowMail::Window{
+            .ownsPort = ownsPort,
+            .settings = [this] { return SMTP_; },
+            .status = [this](const QString& text) { UpdateStatus(text); },
+            .detail = [this](const QString& text) { detail_->addLine(text); },
+            .tellOperator =
+                [this](const QString& text) { env_.dialogs->message(this, windowTitle(), text); },
+        });
+    mail_ = env_.mail ? env_.mail : ownMail_.get();
+    propertyPage_ = new PropertyPage1(
+        *link_, *env_.dialogs, *env_.clock, formats_,
+        std::make_unique<SystemctlServiceControl>(QString::fromLatin1(kServiceName)), this);
+    connect(link_.get(), &MonitorLink::serviceStatusChanged, propertyPage_,
+            &PropertyPage1::addServiceEvent);
+    smtpPage_ =
+        new SMTPPage1(ownMail_->mailer(), ownMail_->outbox(),
+                      {*env_.clock, *env_.dialogs, model_->LiveData(), ownsPort}, formats_, this);
     loadLiveData();
     applyDisplayFlags();
     trend_->LoadChart();
@@ -387,15 +395,31 @@ void LevelwatchForm::chartLoadFailed(const QString& error, bool again) {
 }
 
 void LevelwatchForm::PortSetupClick() {
-    notAvailableYet(QStringLiteral("Comm Setup"));
+    propertyPage_->move(pos() + kSetupWindowOffset);
+    if (env_.dialogs->exec(*propertyPage_) == QDialog::Accepted)
+        applyCommSetup(propertyPage_->TCPChange());
 }
 
 void LevelwatchForm::SMTPSetupClick() {
-    notAvailableYet(QStringLiteral("Email Setup"));
+    smtpPage_->move(pos() + kSetupWindowOffset);
+    smtpPage_->SMTPPage1Init(SMTP_);
+    if (env_.dialogs->exec(*smtpPage_) != QDialog::Accepted) {
+        UpdateStatus(QString::fromLatin1(kEmailNotChanged));
+        return;
+    }
+    SMTP_ = smtpPage_->settings();
+    SaveSMTP();
+    UpdateStatus(QString::fromLatin1(kEmailUpdated));
 }
 
-void LevelwatchForm::notAvailableYet(const QString& what) {
-    env_.dialogs->message(this, windowTitle(), QString::fromLatin1(kNotAvailableYet).arg(what));
+void LevelwatchForm::SaveSMTP() {
+    try {
+        Profile machine(SettingsScope::Machine);
+        writeSmtpSettings(machine, SMTP_);
+    } catch (const ProfileError&) {
+        // The settings stay in force for this run.
+        env_.dialogs->message(this, windowTitle(), qText(kMachineSettingsWriteError));
+    }
 }
 
 void LevelwatchForm::NewTankData(const FrameBuffer& rx, int registerCount, FrameSource source) {
@@ -467,6 +491,8 @@ void LevelwatchForm::regionalSettingsChanged() {
     model_->setFormats(formats_);
     link_->setFormats(formats_);
     trend_->setFormats(formats_);
+    propertyPage_->setFormats(formats_);
+    smtpPage_->setFormats(formats_);
     liveUpdate_.reset();
     history_.reset();
 }

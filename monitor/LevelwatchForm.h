@@ -37,6 +37,8 @@ class MonthlyReport;
 class NewTankForm;
 class ReportWindow;
 class SelectColForm;
+class PropertyPage1;
+class SMTPPage1;
 class TrendPanel;
 class WindowMail;
 struct MainMenus;
@@ -45,7 +47,9 @@ struct MainMenus;
 struct MonitorEnvironment {
     const Clock* clock = nullptr;
     Dialogs* dialogs = nullptr;
-    MonitorMail* mail = nullptr; // none: the window's own, through the mail server
+    // Where alarm reports and schedule passes go; none: the window's own mail, which keeps the
+    // schedule that the e-mail setup edits either way.
+    MonitorMail* mail = nullptr;
     // The regional formats: read at start and once more at the first change of the regional
     // settings while the program runs.
     std::function<Formats()> regionalFormats;
@@ -54,7 +58,8 @@ struct MonitorEnvironment {
 
 inline constexpr char kMainCaption[] = "Ostrel Levelwatch";
 inline constexpr char kManualFile[] = "470-471 Levelwatch Software_v2.02.1.pdf";
-inline constexpr char kNotAvailableYet[] = "%1 is not available yet.";
+inline constexpr char kEmailNotChanged[] = "Email settings not changed.";
+inline constexpr char kEmailUpdated[] = "Updated Email settings.";
 
 class LevelwatchForm : public QMainWindow, private LiveUpdateHooks {
     Q_OBJECT
@@ -63,6 +68,8 @@ public:
     static constexpr int kIdChangeRetryMs = 5000;
     static constexpr int kEmailTimerMs = 60000;
     static constexpr QSize kMinimumSize{250, 150};
+    // Where the setup windows open, from the main window's top-left corner.
+    static constexpr QPoint kSetupWindowOffset{214, 110};
 
     // Runs the start-up sequence.
     explicit LevelwatchForm(const MonitorEnvironment& environment, QWidget* parent = nullptr);
@@ -77,15 +84,16 @@ public:
     HistReport& histReport() const { return *histReport_; }
     MonthlyReport& monthlyReport() const { return *monthlyReport_; }
     SelectColForm& selectCol() const { return *selectCol_; }
+    PropertyPage1& propertyPage() const { return *propertyPage_; }
+    SMTPPage1& smtpPage() const { return *smtpPage_; }
     const MainMenus& menus() const { return *menus_; }
     const DisplayFlags& displayFlags() const { return flags_; }
     const Formats& formats() const { return formats_; }
     // The mail settings as read at start-up; the e-mail setup window keeps them.
     SmtpSettings& SMTP() { return SMTP_; }
     MonitorMail& mail() const { return *mail_; }
-    // The window's own mail, with the schedule the setup window edits; none when the
-    // environment brought its own.
-    WindowMail* windowMail() const { return ownMail_.get(); }
+    // The window's own mail, with the schedule the setup window edits.
+    WindowMail& windowMail() const { return *ownMail_; }
 
     // The status line: a text stays for 10 seconds unless a newer one replaces it.
     void UpdateStatus(const QString& text);
@@ -117,9 +125,11 @@ public:
     void HistReportClick();
     void MonthlyReportClick();
     void PrintTrendClick();
-    // The setup windows: not in this version yet.
-    void PortSetupClick(); // then applyCommSetup after OK
+    // The setup windows: "Comm Setup" (then applyCommSetup after OK) and "Email Setup".
+    void PortSetupClick();
     void SMTPSetupClick();
+    // The mail settings to the machine-wide store; a refusal is told to the operator.
+    void SaveSMTP();
 
     // One accepted frame into the live table (NewTankData of the core).
     void NewTankData(const FrameBuffer& rx, int registerCount, FrameSource source);
@@ -138,7 +148,6 @@ private:
     void focusedRowChanged(int row);
     void writePlacement();
     void regionalSettingsChanged();
-    void notAvailableYet(const QString& what);
     void openReport(ReportWindow& report);
     void chartLoadFailed(const QString& error, bool again);
 
@@ -173,6 +182,8 @@ private:
     SelectColForm* selectCol_;
     HistReport* histReport_;
     MonthlyReport* monthlyReport_;
+    PropertyPage1* propertyPage_;
+    SMTPPage1* smtpPage_;
 
     std::optional<LiveUpdate> liveUpdate_;
     std::optional<HistoryFile> history_;

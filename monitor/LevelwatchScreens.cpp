@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
+#include <QTabWidget>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -68,7 +69,16 @@ public:
         } else {
             dialog.show();
         }
-        ok &= save(dialog, nextName);
+        // A window of tabs: one picture of each, named after it.
+        if (auto* tabs = dialog.findChild<QTabWidget*>()) {
+            for (int i = 0; i < tabs->count(); ++i) {
+                tabs->setCurrentIndex(i);
+                settle(200);
+                ok &= save(dialog, nextName + '-' + tabs->tabText(i).toLower().replace(' ', '-'));
+            }
+        } else {
+            ok &= save(dialog, nextName);
+        }
         dialog.hide();
         return QDialog::Rejected;
     }
@@ -144,6 +154,14 @@ int main(int argc, char** argv) {
     const std::vector<lw::sim::UnitConfig> units = lw::sim::parsePlantFile(plantFile);
     lw::sim::Plant plant(units, {.seed = 7, .drift = true, .badCrcRate = 0});
     QFile::copy(demo + "/LiveData.txt", home.filePath("LiveData.txt"));
+    {
+        QFile schedule(home.filePath("Email.txt"));
+        schedule.open(QIODevice::WriteOnly);
+        schedule.write("Email\tDataType\tTime\tTankIDs\tLastSent\r\n"
+                       "operations@example.com\t0\t6:00:00 AM\t1000\t12/8/2025 6:00:12 AM\r\n"
+                       "night.shift@example.com\t8\t10:00:00 PM\t1000\t\r\n"
+                       "alarms@example.com\t10\t\t1000\t12/8/2025 3:41:07 PM\r\n");
+    }
 
     // A service that accepts the link and stays quiet: the blocks come from the plant here.
     QTcpServer service;
@@ -155,6 +173,11 @@ int main(int argc, char** argv) {
                                   "Width=1180\nHeight=560\n")
                        .arg(service.serverPort())
                        .toLatin1());
+        QFile machine(settings.filePath("machine.ini"));
+        machine.open(QIODevice::WriteOnly);
+        machine.write("[STMP]\nHost=smtp.example.com\nPort=587\nSecurity=STARTTLS\n"
+                      "Username=tanks@example.com\nPassword=secret\nEmail=tanks@example.com\n"
+                      "EmailName=Tank Farm\nTestEmail=operations@example.com\n");
     }
 
     lw::SystemClock clock;
@@ -187,6 +210,10 @@ int main(int argc, char** argv) {
     window.AboutClick();
     dialogs.nextName = QStringLiteral("print-preview");
     window.PrintButtonClick();
+    dialogs.nextName = QStringLiteral("comm-setup");
+    window.PortSetupClick();
+    dialogs.nextName = QStringLiteral("email-setup");
+    window.SMTPSetupClick();
 
     dialogs.nextName = QStringLiteral("history-report");
     window.HistReportClick();

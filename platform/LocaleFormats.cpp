@@ -43,4 +43,10 @@ Formats formatsFromLocale(const QLocale& locale) {
     return f;
 }
 
+QString qtTimeFormat(const Formats& f) {
+    QString pattern = QString::fromStdString(f.longTimeFormat);
+    pattern.replace(':', QChar::fromLatin1(f.timeSeparator));
+    return pattern;
+}
+
 } // namespace lw

@@ -11,4 +11,7 @@ namespace lw {
 // always "M/d/yyyy" with "/".
 Formats formatsFromLocale(const QLocale& locale = QLocale::system());
 
+// The long time format as a Qt time pattern, for time editors: ':' becomes the time separator.
+QString qtTimeFormat(const Formats& f);
+
 } // namespace lw

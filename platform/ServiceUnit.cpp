@@ -6,11 +6,12 @@
 #include <QSaveFile>
 #include <utility>
 
+#include "ServiceControl.h"
+
 namespace lw {
 namespace {
 
 constexpr char kDefaultUnitFolder[] = "/etc/systemd/system";
-constexpr char kDefaultSystemctl[] = "systemctl";
 constexpr int kSystemctlTimeoutMs = 60000;
 
 QString envOr(const char* name, const char* fallback) {
@@ -24,8 +25,7 @@ ServiceUnit::ServiceUnit(QString name, QString unitFolder, QString systemctl)
     : name_(std::move(name)), folder_(std::move(unitFolder)), systemctl_(std::move(systemctl)) {}
 
 ServiceUnit ServiceUnit::fromEnvironment(const QString& name) {
-    return ServiceUnit(name, envOr("OSTREL_UNIT_DIR", kDefaultUnitFolder),
-                       envOr("OSTREL_SYSTEMCTL", kDefaultSystemctl));
+    return ServiceUnit(name, envOr("OSTREL_UNIT_DIR", kDefaultUnitFolder), systemctlCommand());
 }
 
 QString ServiceUnit::unitPath() const {

@@ -10,6 +10,9 @@
 
 namespace lw {
 
+// The collector's unit, by which both programs know it.
+inline constexpr char kServiceName[] = "OstrelService1";
+
 class ServiceUnit {
 public:
     ServiceUnit(QString name, QString unitFolder, QString systemctl);

@@ -4,7 +4,6 @@
 
 namespace lw {
 
-inline constexpr char kServiceName[] = "OstrelService1";
 inline constexpr char kServiceDescription[] =
     "Provides Levelwatching for Ostrel Instruments gauges.";
 

@@ -244,6 +244,11 @@ SmtpSecurity smtpSecurityFromText(const QString& text) {
     return SmtpSecurity::Unknown;
 }
 
+QString smtpSecurityText(SmtpSecurity security) {
+    const auto i = static_cast<size_t>(security);
+    return i < kSecurityTexts.size() ? QString::fromLatin1(kSecurityTexts[i]) : QString();
+}
+
 SerialSettings defaultSerialSettings(SettingsScope scope) {
     const SerialKeys k = serialKeys(scope);
     return {settingInfo(k.comNumber).integerDefault, settingInfo(k.baud).integerDefault,
@@ -350,6 +355,8 @@ void writeSmtpSettings(Profile& machine, const SmtpSettings& s) {
     writeString(machine, Setting::SmtpEmail, s.email);
     writeString(machine, Setting::SmtpEmailName, s.emailName);
     writeString(machine, Setting::SmtpTestEmail, s.testEmail);
+    if (s.security != SmtpSecurity::Unknown)
+        writeString(machine, Setting::SmtpSecurity, smtpSecurityText(s.security));
 }
 
 } // namespace lw

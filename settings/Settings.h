@@ -232,6 +232,8 @@ ServiceSettings readServiceSettings(const Profile& machine);
 enum class SmtpSecurity { None, StartTls, Tls, Unknown };
 // "None", "STARTTLS", "TLS" in any case; any other text is Unknown.
 SmtpSecurity smtpSecurityFromText(const QString& text);
+// "None", "STARTTLS", "TLS"; empty for Unknown.
+QString smtpSecurityText(SmtpSecurity security);
 
 struct SmtpSettings {
     QString host;
@@ -251,8 +253,9 @@ struct SmtpSettings {
 // Missing values take the catalog's defaults.
 SmtpSettings readSmtpSettings(const Profile& machine);
 // In the order of the mail setup window: host, user name, password, port, auth, sender
-// address, sender name, test address. Security and CAFile are the administrator's, set in the
-// settings file: they are not written here.
+// address, sender name, test address, then the security the window offers. A security that
+// names none of the choices (Unknown) is not written: the text stays as it was stored. CAFile
+// is the administrator's, set in the settings file: it is not written here.
 void writeSmtpSettings(Profile& machine, const SmtpSettings& s);
 
 } // namespace lw

@@ -343,16 +343,6 @@ TEST_F(MonitorTest, F1OpensTheManualAndAMissingManualIsSaid) {
     EXPECT_EQ(dialogs.messages.size(), 2) << "no viewer is said too";
 }
 
-TEST_F(MonitorTest, EntriesOfLaterWindowsSayTheyAreNotAvailableYet) {
-    writeUser(kNoService);
-    LevelwatchForm& w = start();
-    for (QAction* a : {w.menus().PortSetup, w.menus().SMTPSetup})
-        a->trigger();
-    ASSERT_EQ(dialogs.messages.size(), 2);
-    for (const QString& m : dialogs.messages)
-        EXPECT_TRUE(m.endsWith(" is not available yet.")) << m.toStdString();
-}
-
 TEST_F(MonitorTest, TheAboutBoxAndTheDetailWindow) {
     writeUser(kNoService);
     LevelwatchForm& w = start();

@@ -141,10 +141,10 @@ TEST_F(SettingsTest, WritersUseTheStoredLayout) {
     writeSerialSettings(machine, SettingsScope::Machine, {2, 19200, Parity::Mark, 7, 2});
     writeSerialSettings(user, SettingsScope::User, {5, 4800, Parity::Odd, 8, 1});
     writeInteger(machine, Setting::ServiceChange, 1);
-    // Security and CAFile are not written: they keep their defaults.
+    // CAFile is not written: it keeps its default.
     const SmtpSettings smtp{"mail.example", "ops",       "s3cret",      587,
                             SmtpAuth::Sasl, "tanks@example", "Tank Farm", "ops@example",
-                            SmtpSecurity::None, ""};
+                            SmtpSecurity::StartTls, ""};
     writeSmtpSettings(machine, smtp);
     writeFlag(user, Setting::ShowHistInput1, true);
 
@@ -158,9 +158,17 @@ TEST_F(SettingsTest, WritersUseTheStoredLayout) {
     const QString machineText = stored("machine.ini");
     for (const char* part : {"[General]\nServiceChange=1\n",
                              "[ComPortInfo]\nBaud=19200\nComNumber=2\nDataBits=7\nParity=Mark\n",
-                             "[STMP]\nAuth=SASL\n"})
+                             "[STMP]\nAuth=SASL\n", "Security=STARTTLS\n"})
         EXPECT_TRUE(machineText.contains(part)) << part << "\n" << machineText.toStdString();
     EXPECT_TRUE(stored("user.ini").contains("[Properities]\nShowHistInput1=1\n"));
+
+    // A security text that names none of the choices is left as the administrator wrote it.
+    const QString stmp = "\\Software\\Ostrel\\Levelwatch\\STMP";
+    machine.WriteString(stmp, "Security", "SSL");
+    SmtpSettings unknown = smtp;
+    unknown.security = SmtpSecurity::Unknown;
+    writeSmtpSettings(machine, unknown);
+    EXPECT_EQ(machine.ReadString(stmp, "Security", ""), "SSL");
 }
 
 TEST_F(SettingsTest, ReportShowsEveryServiceSettingItsSourceAndWhatIsUnknown) {
