@@ -159,14 +159,25 @@ MonthLoad loadMonth(const std::filesystem::path& folder, double date, std::strin
 
     // The days are read on every processor at once and then taken in order, up to the first
     // one the reader rejects: a month of busy days is read whole in a fraction of the time.
-    std::vector<DayLoad> loads(days.size());
+    // Each day is condensed as soon as it is read, so only one day's rows per reader are held.
+    struct Day {
+        bool found = false;
+        MonthRow row;
+        std::string error;
+    };
+    std::vector<Day> results(days.size());
     std::atomic<size_t> next{0};
     std::exception_ptr failure;
     std::mutex failureLock;
     auto work = [&] {
         try {
-            for (size_t i; (i = next++) < days.size();)
-                loads[i] = loadHistoryDay(folder, days[i], tankText, f);
+            for (size_t i; (i = next++) < days.size();) {
+                DayLoad load = loadHistoryDay(folder, days[i], tankText, f);
+                results[i].found = load.found;
+                results[i].error = std::move(load.error);
+                if (load.found && results[i].error.empty())
+                    results[i].row = dayMinMax(days[i], load.rows);
+            }
         } catch (...) {
             const std::lock_guard lock(failureLock);
             failure = std::current_exception();
@@ -184,13 +195,13 @@ MonthLoad loadMonth(const std::filesystem::path& folder, double date, std::strin
         std::rethrow_exception(failure);
 
     MonthLoad month;
-    for (size_t i = 0; i < days.size(); ++i) {
-        if (!loads[i].error.empty()) {
-            month.error = std::move(loads[i].error);
+    for (Day& day : results) {
+        if (!day.error.empty()) {
+            month.error = std::move(day.error);
             break;
         }
-        if (loads[i].found)
-            month.rows.push_back(dayMinMax(days[i], loads[i].rows));
+        if (day.found)
+            month.rows.push_back(day.row);
     }
     return month;
 }
